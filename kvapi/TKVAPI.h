@@ -1,0 +1,10 @@
+#pragma once
+// Client of the vendor's web service and file server.
+
+class QProgressBar;
+
+class TKVAPI {
+ public:
+  TKVAPI() = default;
+  QProgressBar* Barra = nullptr;
+};

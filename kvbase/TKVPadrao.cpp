@@ -1,0 +1,3 @@
+#include "TKVPadrao.h"
+
+TKVPadrao::TKVPadrao(QWidget* parent) : QWidget(parent) {}
