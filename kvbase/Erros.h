@@ -23,10 +23,10 @@ class Exception : public std::runtime_error {
   std::vector<std::uintptr_t> FPilha;
 };
 
-#define KV_CLASSE_ERRO(Nome, Base)                            \
-  class Nome : public Base {                                  \
-   public:                                                    \
-    using Base::Base;                                         \
+#define KV_CLASSE_ERRO(Nome, Base)                           \
+  class Nome : public Base {                                 \
+   public:                                                   \
+    using Base::Base;                                        \
     const char* ClassName() const override { return #Nome; } \
   }
 

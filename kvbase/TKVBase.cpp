@@ -35,7 +35,7 @@ constexpr const char* kLogErros = "Log_Erros.txt";
 constexpr const char* kTemp = "Temp.txt";
 
 constexpr std::array<const char*, 13> kSuporte = {
-    ".\\logo300x300.bmp", ".\\pt-BR.dll",   ".\\libssl-1_1.dll", ".\\libcrypto-1_1.dll",
+    ".\\logo300x300.bmp", ".\\pt-BR.dll",    ".\\libssl-1_1.dll", ".\\libcrypto-1_1.dll",
     ".\\libexslt.dll",    ".\\libiconv.dll", ".\\libxml2.dll",    ".\\libxslt.dll",
     ".\\kvcrypt.dll",     ".\\firebird.msg", ".\\gbak.exe",       ".\\gfix.exe",
     ".\\fbclient.dll"};
@@ -45,7 +45,9 @@ bool ArquivoExiste(const std::string& nome) {
   return std::filesystem::is_regular_file(plataforma::CaminhoNativo(nome), erro);
 }
 
-std::string Motivo() { return std::strerror(errno); }
+std::string Motivo() {
+  return std::strerror(errno);
+}
 
 std::ofstream CriarArquivo(const std::string& nome, std::ios::openmode modo = std::ios::trunc) {
   std::ofstream saida(plataforma::CaminhoNativo(nome), std::ios::binary | std::ios::out | modo);
@@ -53,7 +55,9 @@ std::ofstream CriarArquivo(const std::string& nome, std::ios::openmode modo = st
   return saida;
 }
 
-char MinusculaAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char MinusculaAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // Resource name of a file: its name part with every occurrence of its extension removed,
 // without regard to letter case.
@@ -293,8 +297,12 @@ std::string TKVBase::FormatarNumeroTexto(const std::string& texto, std::uint8_t 
                                          bool milhar) {
   return formato::FormatarNumeroTexto(texto, precisao, milhar, SeparadoresLocais());
 }
-char32_t TKVBase::FiltrarTeclaValor(char32_t tecla) { return formato::FiltrarTeclaValor(tecla); }
-char32_t TKVBase::FiltrarTeclaNumero(char32_t tecla) { return formato::FiltrarTeclaNumero(tecla); }
+char32_t TKVBase::FiltrarTeclaValor(char32_t tecla) {
+  return formato::FiltrarTeclaValor(tecla);
+}
+char32_t TKVBase::FiltrarTeclaNumero(char32_t tecla) {
+  return formato::FiltrarTeclaNumero(tecla);
+}
 
 std::string TKVBase::SomenteNumeros(const std::string& texto, bool vazioSeNenhum) {
   return formato::SomenteNumeros(texto, vazioSeNenhum);
@@ -302,8 +310,12 @@ std::string TKVBase::SomenteNumeros(const std::string& texto, bool vazioSeNenhum
 std::int32_t TKVBase::NumeroInteiro(const std::string& texto) {
   return formato::NumeroInteiro(texto);
 }
-std::string TKVBase::FormatarCEP(std::int32_t cep) { return formato::FormatarCEP(cep); }
-std::string TKVBase::FormatarFone(const std::string& texto) { return formato::FormatarFone(texto); }
+std::string TKVBase::FormatarCEP(std::int32_t cep) {
+  return formato::FormatarCEP(cep);
+}
+std::string TKVBase::FormatarFone(const std::string& texto) {
+  return formato::FormatarFone(texto);
+}
 std::string TKVBase::FormatarCNPJCPF(const std::string& texto) {
   return formato::FormatarCNPJCPF(texto);
 }

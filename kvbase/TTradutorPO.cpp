@@ -20,10 +20,17 @@ std::string TextoEntreAspas(const std::string& linha) {
     if (c == '\\' && i + 1 < fim) {
       c = linha[++i];
       switch (c) {
-        case 'n': c = '\n'; break;
-        case 't': c = '\t'; break;
-        case 'r': c = '\r'; break;
-        default: break;
+        case 'n':
+          c = '\n';
+          break;
+        case 't':
+          c = '\t';
+          break;
+        case 'r':
+          c = '\r';
+          break;
+        default:
+          break;
       }
     }
     texto += c;
@@ -58,8 +65,8 @@ TTradutorPO::TTradutorPO(const std::string& arquivo) {
     if (linha.empty()) {
       concluir();
     } else if (linha.rfind("#,", 0) == 0) {
-      atual.ignorada = linha.find("fuzzy") != std::string::npos ||
-                       linha.find("badformat") != std::string::npos;
+      atual.ignorada =
+          linha.find("fuzzy") != std::string::npos || linha.find("badformat") != std::string::npos;
     } else if (linha.rfind("msgid", 0) == 0) {
       campo = &atual.msgid;
       *campo = TextoEntreAspas(linha);

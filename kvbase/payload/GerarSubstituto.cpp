@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
   }
   const std::size_t tamanho = std::strtoull(argv[2], nullptr, 10);
   std::uint64_t estado = 1469598103934665603ull;
-  for (const char* p = argv[3]; *p; ++p) estado = (estado ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
+  for (const char* p = argv[3]; *p; ++p)
+    estado = (estado ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
   std::vector<char> bytes(tamanho);
   for (auto& b : bytes) {
     estado ^= estado << 13;

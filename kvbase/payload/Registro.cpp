@@ -5,8 +5,8 @@
 
 #include "TListaRecursos.h"
 
-#define KV_RECURSO(n, nome, tipo)                       \
-  extern "C" const char kv_recurso_##n##_inicio[];      \
+#define KV_RECURSO(n, nome, tipo)                  \
+  extern "C" const char kv_recurso_##n##_inicio[]; \
   extern "C" const char kv_recurso_##n##_fim[];
 #include "RecursosTabela.inc"
 #undef KV_RECURSO
@@ -16,11 +16,11 @@ namespace {
 struct RegistroInicial {
   RegistroInicial() {
     auto& lista = TListaRecursos::Instancia();
-#define KV_RECURSO(n, nome, tipo)                                                          \
-  lista.Registrar(nome, tipo,                                                              \
-                  std::string_view(kv_recurso_##n##_inicio,                                \
-                                   static_cast<std::size_t>(kv_recurso_##n##_fim -         \
-                                                            kv_recurso_##n##_inicio)));
+#define KV_RECURSO(n, nome, tipo)               \
+  lista.Registrar(                              \
+      nome, tipo,                               \
+      std::string_view(kv_recurso_##n##_inicio, \
+                       static_cast<std::size_t>(kv_recurso_##n##_fim - kv_recurso_##n##_inicio)));
 #include "RecursosTabela.inc"
 #undef KV_RECURSO
   }

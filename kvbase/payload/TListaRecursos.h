@@ -8,8 +8,8 @@
 
 struct TRecurso {
   std::string Nome;
-  std::string Tipo;         // upper case, e.g. "PNG"
-  std::string_view Valor;   // the bytes, placed in the executable at build time
+  std::string Tipo;        // upper case, e.g. "PNG"
+  std::string_view Valor;  // the bytes, placed in the executable at build time
 };
 
 class TListaRecursos {

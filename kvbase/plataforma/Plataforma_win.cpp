@@ -11,8 +11,8 @@ namespace {
 
 std::wstring Largo(std::string_view texto) {
   if (texto.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, texto.data(), static_cast<int>(texto.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, texto.data(), static_cast<int>(texto.size()), nullptr, 0);
   std::wstring largo(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, texto.data(), static_cast<int>(texto.size()), largo.data(), n);
   return largo;

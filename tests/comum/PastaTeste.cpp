@@ -36,4 +36,6 @@ void PastaTeste::Escrever(const std::string& nome, const std::string& conteudo) 
   saida << conteudo;
 }
 
-std::filesystem::path PastaBuild() { return KV_PASTA_BUILD; }
+std::filesystem::path PastaBuild() {
+  return KV_PASTA_BUILD;
+}

@@ -6,8 +6,8 @@
 #include "TKVAplicacao.h"
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                  : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM",
+          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
   TKVAplicacao aplicacao(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -60,7 +60,7 @@ int Iniciar(const std::vector<std::string>& palavras) {
   if (palavras.size() < 2) return 1;
   std::string programa = Nativo(palavras[1]);
   if (programa.find('/') == std::string::npos && fs::exists(programa)) programa = "./" + programa;
-  struct stat info{};
+  struct stat info {};
   // Any .exe is runnable on Windows; a downloaded file here arrives without the execute bit.
   if (stat(programa.c_str(), &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IXUSR)) {
     chmod(programa.c_str(), info.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
