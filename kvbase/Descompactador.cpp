@@ -1,7 +1,201 @@
 #include "Descompactador.h"
 
-#include "Erros.h"
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 
-void DescompactarZip(const std::string&, const std::string&, const std::function<void(double)>&) {
-  throw EKVErro("Descompactar: not available yet");
+#include "Erros.h"
+#include "TLeitorZip.h"
+#include "plataforma/Plataforma.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBloco = 16384;
+
+std::string Motivo() {
+  return std::strerror(errno);
+}
+
+bool SistemaWindows(std::uint8_t sistema) {
+  return sistema == 0 || sistema == 6 || sistema == 10 || sistema == 14;
+}
+bool SistemaUnix(std::uint8_t sistema) {
+  return sistema == 3 || sistema == 19;
+}
+
+std::uint32_t ModoUnix(const TEntradaZip& e) {
+  return e.AtributosExternos >> 16;
+}
+
+bool EhPasta(const TEntradaZip& e, const std::string& nome) {
+  if (!nome.empty() && nome.back() == '\\') return true;
+  if (SistemaWindows(e.Sistema)) return (e.AtributosExternos & plataforma::kAtributoPasta) != 0;
+  if (SistemaUnix(e.Sistema)) return (ModoUnix(e) & 0170000) == 0040000;
+  return false;
+}
+
+// A name stays below the destination only when it is relative and has no part that climbs
+// out. Windows drops trailing dots and blanks from a part, so "..." and ".. " climb as well;
+// a colon is a drive or a stream there; a NUL would cut the name short.
+bool NomeSeguro(const std::string& nome) {
+  if (nome.empty()) return true;
+  if (nome.front() == '\\') return false;
+  if (nome.find(':') != std::string::npos || nome.find('\0') != std::string::npos) return false;
+  std::size_t inicio = 0;
+  while (inicio <= nome.size()) {
+    std::size_t fim = nome.find('\\', inicio);
+    if (fim == std::string::npos) fim = nome.size();
+    const std::string parte = nome.substr(inicio, fim - inicio);
+    const bool soPontosBrancos = parte.find_first_not_of(". ") == std::string::npos;
+    if (soPontosBrancos && parte.size() >= 2) return false;
+    inicio = fim + 1;
+  }
+  return true;
+}
+
+// The existing part of the path with its links resolved must still lie below the destination.
+bool DentroDe(const fs::path& caminho, const fs::path& base) {
+  std::error_code erro;
+  const fs::path real = fs::weakly_canonical(fs::absolute(caminho, erro), erro);
+  if (erro) return false;
+  const fs::path relativo = real.lexically_relative(base);
+  return !relativo.empty() && *relativo.begin() != "..";
+}
+
+EZipError ForaDoDestino(const TEntradaZip& e) {
+  return EZipError("Entry " + e.Nome + " leads outside the destination folder.");
+}
+
+plataforma::DataHoraLocal DataDos(const TEntradaZip& e) {
+  plataforma::DataHoraLocal d;
+  d.ano = 1980 + (e.DataDos >> 9);
+  d.mes = (e.DataDos >> 5) & 0x0F;
+  d.dia = e.DataDos & 0x1F;
+  d.hora = e.HoraDos >> 11;
+  d.minuto = (e.HoraDos >> 5) & 0x3F;
+  d.segundo = (e.HoraDos & 0x1F) * 2;
+  return d;
+}
+
+// Attributes of the output, or 0 when the entry records none we can read.
+std::uint32_t Atributos(const TEntradaZip& e, const std::string& nome) {
+  if (SistemaWindows(e.Sistema)) return e.AtributosExternos;
+  if (!SistemaUnix(e.Sistema) || ModoUnix(e) == 0) return 0;
+  std::uint32_t atributos = plataforma::kAtributoArquivamento;
+  const auto barra = nome.rfind('\\');
+  if (nome.compare(barra == std::string::npos ? 0 : barra + 1, 1, ".") == 0) {
+    atributos |= plataforma::kAtributoOculto;
+  }
+  if ((ModoUnix(e) & 0200) == 0) atributos |= plataforma::kAtributoSomenteLeitura;
+  return atributos;
+}
+
+// Half a step rounds to the even neighbour.
+std::uint64_t PassoProgresso(std::uint64_t tamanho) {
+  std::uint64_t passo = tamanho / 100;
+  const std::uint64_t resto = tamanho % 100;
+  if (resto > 50 || (resto == 50 && (passo & 1))) ++passo;
+  return passo;
+}
+
+void CriarPasta(const fs::path& caminho, const std::string& nome) {
+  std::error_code erro;
+  fs::create_directories(caminho, erro);
+  if (erro) throw EFCreateError("Unable to create directory \"" + nome + "\": " + erro.message());
+}
+
+class TDescompactacao {
+ public:
+  TDescompactacao(const std::string& arquivo, const std::string& destino,
+                  const std::function<void(double)>& aoProgredir)
+      : FZip(arquivo), FAoProgredir(aoProgredir), FPasta(destino.empty() ? ".\\" : destino) {
+    if (FPasta.back() != '\\' && FPasta.back() != '/') FPasta += '\\';
+    std::error_code erro;
+    FBase = fs::weakly_canonical(fs::absolute(plataforma::CaminhoNativo(FPasta), erro), erro);
+    FPasso = PassoProgresso(FZip.Tamanho());
+  }
+
+  void Executar() {
+    for (const TEntradaZip& e : FZip.Entradas()) Descompactar(e);
+  }
+
+ private:
+  void Descompactar(const TEntradaZip& e) {
+    if (e.Criptografada()) throw EZipError("Encrypted entry " + e.Nome + " is not supported.");
+    if (e.DadosRemendo()) throw EZipError("Patch data entry " + e.Nome + " is not supported.");
+    std::string nome = e.Nome;
+    std::replace(nome.begin(), nome.end(), '/', '\\');
+    if (!NomeSeguro(nome)) throw ForaDoDestino(e);
+    const std::string saida = FPasta + nome;
+    const fs::path caminho = plataforma::CaminhoNativo(saida);
+    if (!DentroDe(caminho, FBase)) throw ForaDoDestino(e);
+
+    if (EhPasta(e, nome)) {
+      CriarPasta(caminho, saida);
+      plataforma::DefinirDataModificacao(caminho, DataDos(e));
+      return;
+    }
+    auto leitura = FZip.Abrir(e);
+    Gravar(e, leitura, caminho, saida);
+    // The content is what matters: a date or mark the file system refuses does not undo it.
+    plataforma::DefinirDataModificacao(caminho, DataDos(e));
+    if (const std::uint32_t atributos = Atributos(e, nome)) {
+      plataforma::DefinirAtributos(caminho, atributos);
+    }
+  }
+
+  void Gravar(const TEntradaZip& e, TLeitorZip::TLeitura& leitura, const fs::path& caminho,
+              const std::string& saida) {
+    std::error_code erro;
+    fs::create_directories(caminho.parent_path(), erro);
+    // Refused like Windows does, even for an administrator or root.
+    if (plataforma::SomenteLeitura(caminho)) {
+      throw EFCreateError("Unable to create file \"" + saida + "\": " + std::strerror(EACCES));
+    }
+    std::ofstream arquivo;
+    arquivo.rdbuf()->pubsetbuf(nullptr, 0);  // each block goes to the system as it comes
+    arquivo.open(caminho, std::ios::binary | std::ios::out | std::ios::trunc);
+    if (!arquivo) throw EFCreateError("Unable to create file \"" + saida + "\": " + Motivo());
+
+    const bool informa = e.Metodo != 0;
+    const std::uint64_t tamanho = FZip.Tamanho();
+    if (informa) Informar(0.0);
+    std::uint64_t escrito = 0;
+    std::uint64_t marca = FPasso;
+    while (const std::size_t n = leitura.Ler(FBloco.data(), FBloco.size())) {
+      arquivo.write(FBloco.data(), static_cast<std::streamsize>(n));
+      if (!arquivo) throw EWriteError("Stream write error");
+      escrito += n;
+      if (informa && tamanho > 0 && escrito > marca) {
+        Informar(100.0 * static_cast<double>(escrito) / static_cast<double>(tamanho));
+        marca += FPasso;
+      }
+    }
+    arquivo.close();
+    if (!arquivo) throw EWriteError("Stream write error");
+    if (informa) Informar(100.0);
+  }
+
+  void Informar(double percentual) {
+    if (FAoProgredir) FAoProgredir(percentual);
+  }
+
+  TLeitorZip FZip;
+  const std::function<void(double)>& FAoProgredir;
+  std::string FPasta;
+  fs::path FBase;
+  std::uint64_t FPasso = 0;
+  std::array<char, kBloco> FBloco{};
+};
+
+}  // namespace
+
+void DescompactarZip(const std::string& arquivo, const std::string& destino,
+                     const std::function<void(double)>& aoProgredir) {
+  TDescompactacao(arquivo, destino, aoProgredir).Executar();
 }

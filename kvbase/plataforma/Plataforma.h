@@ -34,4 +34,44 @@ bool ExecutarInterpretador(const std::string& comando, bool mostrarJanela, bool 
 // Folder of the running executable.
 std::filesystem::path PastaExecutavel();
 
+// ---- Files unpacked from archives: dates, attributes, names ----
+
+// Local date and time of a file's last change, as archives and the user's clock record it.
+struct DataHoraLocal {
+  int ano = 1980;
+  int mes = 1;
+  int dia = 1;
+  int hora = 0;
+  int minuto = 0;
+  int segundo = 0;
+};
+
+// File attribute bits, with the values Windows gives them.
+inline constexpr std::uint32_t kAtributoSomenteLeitura = 0x01;
+inline constexpr std::uint32_t kAtributoOculto = 0x02;
+inline constexpr std::uint32_t kAtributoSistema = 0x04;
+inline constexpr std::uint32_t kAtributoPasta = 0x10;
+inline constexpr std::uint32_t kAtributoArquivamento = 0x20;
+
+// Whether the fields name a real day of the Gregorian calendar and a time of day.
+bool DataHoraValida(const DataHoraLocal& data);
+
+// Sets the modification time of a file or folder to a local date and time. Returns false,
+// changing nothing, when the date is not a valid one or the system refuses it.
+bool DefinirDataModificacao(const std::filesystem::path& caminho, const DataHoraLocal& data);
+
+// Applies attribute bits to a file. Windows takes them as they stand (the folder bit aside);
+// elsewhere only read-only has a meaning: it takes every write permission away, its absence
+// gives the owner's back. Returns false when the system refuses.
+bool DefinirAtributos(const std::filesystem::path& caminho, std::uint32_t atributos);
+
+// Whether an existing file carries the read-only mark (elsewhere than Windows: its owner may
+// not write it). False for a missing file.
+bool SomenteLeitura(const std::filesystem::path& caminho);
+
+// UTF-8 text of bytes written in the system's default code page (the ANSI code page on
+// Windows). Elsewhere the default is UTF-8, and bytes that are not valid UTF-8 are read as
+// Windows-1252, the code page of the archives that reach us.
+std::string TextoPaginaPadrao(std::string_view bytes);
+
 }  // namespace plataforma

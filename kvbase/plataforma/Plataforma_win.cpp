@@ -72,3 +72,60 @@ bool ExecutarInterpretador(const std::string& comando, bool mostrarJanela, bool 
 }
 
 }  // namespace plataforma
+
+namespace plataforma {
+
+bool DefinirDataModificacao(const std::filesystem::path& caminho, const DataHoraLocal& data) {
+  if (!DataHoraValida(data)) return false;
+  SYSTEMTIME local{};
+  local.wYear = static_cast<WORD>(data.ano);
+  local.wMonth = static_cast<WORD>(data.mes);
+  local.wDay = static_cast<WORD>(data.dia);
+  local.wHour = static_cast<WORD>(data.hora);
+  local.wMinute = static_cast<WORD>(data.minuto);
+  local.wSecond = static_cast<WORD>(data.segundo);
+  // The zone rules of that date, not today's bias, so summer dates keep their hour.
+  SYSTEMTIME utc{};
+  FILETIME tempo{};
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+      !SystemTimeToFileTime(&utc, &tempo)) {
+    return false;
+  }
+  const HANDLE h = CreateFileW(caminho.c_str(), FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  Identificador arquivo(h);
+  return SetFileTime(arquivo.h, nullptr, nullptr, &tempo) != 0;
+}
+
+bool DefinirAtributos(const std::filesystem::path& caminho, std::uint32_t atributos) {
+  // Only the bits SetFileAttributesW accepts; the folder bit is the file system's to give.
+  constexpr DWORD kAceitos = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  DWORD valor = static_cast<DWORD>(atributos) & kAceitos;
+  if (valor == 0) valor = FILE_ATTRIBUTE_NORMAL;
+  return SetFileAttributesW(caminho.c_str(), valor) != 0;
+}
+
+bool SomenteLeitura(const std::filesystem::path& caminho) {
+  const DWORD a = GetFileAttributesW(caminho.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+         (a & FILE_ATTRIBUTE_READONLY);
+}
+
+std::string TextoPaginaPadrao(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int tamanho = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), tamanho, nullptr, 0);
+  std::wstring largo(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), tamanho, largo.data(), n);
+  const int m = WideCharToMultiByte(CP_UTF8, 0, largo.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string texto(static_cast<size_t>(m), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, largo.data(), n, texto.data(), m, nullptr, nullptr);
+  return texto;
+}
+
+}  // namespace plataforma

@@ -1,0 +1,262 @@
+#include "TLeitorZip.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "Erros.h"
+#include "plataforma/Plataforma.h"
+
+namespace {
+
+constexpr std::uint32_t kAssinaturaFim = 0x06054b50;
+constexpr std::uint32_t kAssinaturaLocalizador64 = 0x07064b50;
+constexpr std::uint32_t kAssinaturaFim64 = 0x06064b50;
+constexpr std::uint32_t kAssinaturaCentral = 0x02014b50;
+constexpr std::size_t kTamanhoFim = 22;
+constexpr std::size_t kTamanhoLocalizador64 = 20;
+constexpr std::size_t kTamanhoFim64 = 56;
+constexpr std::size_t kTamanhoCentral = 46;
+constexpr std::uint16_t kCampoCaminhoUnicode = 0x7075;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;
+
+std::uint16_t Le16(const unsigned char* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+std::uint32_t Le32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(Le16(p)) | (static_cast<std::uint32_t>(Le16(p + 2)) << 16);
+}
+std::uint64_t Le64(const unsigned char* p) {
+  return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+}
+
+// Names are a few dozen bytes: a table would cost more than it saves.
+std::uint32_t Crc32(const unsigned char* p, std::size_t n) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+class TArquivoLido {
+ public:
+  TArquivoLido(const std::string& nome, const std::filesystem::path& caminho)
+      : FNome(nome), FEntrada(caminho, std::ios::binary) {
+    if (!FEntrada) throw EFOpenError("Unable to open file \"" + nome + "\": " + Motivo());
+  }
+
+  std::vector<unsigned char> Ler(std::uint64_t posicao, std::size_t tamanho) {
+    std::vector<unsigned char> dados(tamanho);
+    FEntrada.seekg(static_cast<std::streamoff>(posicao));
+    FEntrada.read(reinterpret_cast<char*>(dados.data()), static_cast<std::streamsize>(tamanho));
+    if (!FEntrada) throw EReadError("Stream read error");
+    return dados;
+  }
+
+ private:
+  static std::string Motivo() { return std::strerror(errno); }
+  std::string FNome;
+  std::ifstream FEntrada;
+};
+
+EZipError Corrompido(const std::string& arquivo) {
+  return EZipError("Corrupt ZIP file " + arquivo + ".");
+}
+
+EZipError MultiplosDiscos() {
+  return EZipError("A central directory split over multiple disks is unsupported.");
+}
+
+struct TDiretorio {
+  std::uint64_t Entradas = 0;
+  std::uint64_t Tamanho = 0;
+  std::uint64_t Posicao = 0;
+};
+
+// The end record is the last one whose comment reaches the end of the file exactly; failing
+// that (bytes appended after the archive), the last one that fits.
+std::size_t AcharFim(const std::vector<unsigned char>& cauda) {
+  std::size_t encaixado = std::string::npos;
+  for (std::size_t p = cauda.size() - kTamanhoFim + 1; p-- > 0;) {
+    if (Le32(&cauda[p]) != kAssinaturaFim) continue;
+    const std::size_t fim = p + kTamanhoFim + Le16(&cauda[p + 20]);
+    if (fim == cauda.size()) return p;
+    if (fim < cauda.size() && encaixado == std::string::npos) encaixado = p;
+  }
+  return encaixado;
+}
+
+TDiretorio LerDiretorio(TArquivoLido& leitor, const std::string& arquivo, std::uint64_t tamanho) {
+  if (tamanho < kTamanhoFim) throw Corrompido(arquivo);
+  const std::size_t tamanhoCauda =
+      static_cast<std::size_t>(std::min<std::uint64_t>(tamanho, kTamanhoFim + 0xFFFF));
+  const std::uint64_t inicioCauda = tamanho - tamanhoCauda;
+  const auto cauda = leitor.Ler(inicioCauda, tamanhoCauda);
+  const std::size_t p = AcharFim(cauda);
+  if (p == std::string::npos) throw Corrompido(arquivo);
+  const unsigned char* fim = &cauda[p];
+  std::uint32_t disco = Le16(fim + 4), discoDiretorio = Le16(fim + 6);
+  std::uint64_t nesteDisco = Le16(fim + 8);
+  TDiretorio d{Le16(fim + 10), Le32(fim + 12), Le32(fim + 16)};
+  const std::uint64_t posicaoFim = inicioCauda + p;
+
+  const bool zip64 = d.Entradas == 0xFFFF || d.Tamanho == 0xFFFFFFFF || d.Posicao == 0xFFFFFFFF ||
+                     disco == 0xFFFF || discoDiretorio == 0xFFFF;
+  if (zip64 && posicaoFim >= kTamanhoLocalizador64) {
+    const auto localizador = leitor.Ler(posicaoFim - kTamanhoLocalizador64, kTamanhoLocalizador64);
+    if (Le32(localizador.data()) == kAssinaturaLocalizador64) {
+      if (Le32(&localizador[16]) > 1) throw MultiplosDiscos();
+      const std::uint64_t posicao64 = Le64(&localizador[8]);
+      if (posicao64 > posicaoFim - kTamanhoLocalizador64 ||
+          posicaoFim - kTamanhoLocalizador64 - posicao64 < kTamanhoFim64) {
+        throw Corrompido(arquivo);
+      }
+      const auto fim64 = leitor.Ler(posicao64, kTamanhoFim64);
+      if (Le32(fim64.data()) != kAssinaturaFim64) throw Corrompido(arquivo);
+      disco = Le32(&fim64[16]);
+      discoDiretorio = Le32(&fim64[20]);
+      nesteDisco = Le64(&fim64[24]);
+      d = {Le64(&fim64[32]), Le64(&fim64[40]), Le64(&fim64[48])};
+    }
+  }
+  if (disco != 0 || discoDiretorio != 0 || nesteDisco != d.Entradas) throw MultiplosDiscos();
+  constexpr std::uint64_t kMaximoEntradas = std::numeric_limits<std::int32_t>::max();
+  if (d.Entradas > kMaximoEntradas) {
+    throw EZipError("Encountered " + std::to_string(d.Entradas) +
+                    " file entries; maximum supported is " + std::to_string(kMaximoEntradas) + ".");
+  }
+  constexpr std::uint64_t kMaximaPosicao = std::numeric_limits<std::int64_t>::max();
+  if (d.Posicao > kMaximaPosicao) {
+    throw EZipError("Position/offset " + std::to_string(d.Posicao) +
+                    " is larger than maximum supported " + std::to_string(kMaximaPosicao) + ".");
+  }
+  if (d.Posicao > posicaoFim || d.Tamanho > posicaoFim - d.Posicao ||
+      d.Entradas > d.Tamanho / kTamanhoCentral) {
+    throw Corrompido(arquivo);
+  }
+  return d;
+}
+
+// Bit 11 says UTF-8; otherwise an Info-ZIP Unicode Path field (version 1) whose CRC-32 is that
+// of the stored name gives it; otherwise the name is in the default code page.
+std::string NomeUtf8(std::uint16_t flags, const unsigned char* nome, std::size_t tamanhoNome,
+                     const unsigned char* extra, std::size_t tamanhoExtra) {
+  const std::string bruto(reinterpret_cast<const char*>(nome), tamanhoNome);
+  if (flags & kFlagUtf8) return bruto;
+  for (std::size_t i = 0; i + 4 <= tamanhoExtra;) {
+    const std::uint16_t campo = Le16(extra + i);
+    const std::size_t tamanho = Le16(extra + i + 2);
+    const unsigned char* dados = extra + i + 4;
+    if (i + 4 + tamanho > tamanhoExtra) break;
+    if (campo == kCampoCaminhoUnicode && tamanho >= 5 && dados[0] == 1 &&
+        Le32(dados + 1) == Crc32(nome, tamanhoNome)) {
+      return std::string(reinterpret_cast<const char*>(dados + 5), tamanho - 5);
+    }
+    i += 4 + tamanho;
+  }
+  return plataforma::TextoPaginaPadrao(bruto);
+}
+
+std::vector<TEntradaZip> LerEntradas(const std::vector<unsigned char>& diretorio,
+                                     std::uint64_t quantidade, const std::string& arquivo) {
+  std::vector<TEntradaZip> entradas;
+  entradas.reserve(static_cast<std::size_t>(quantidade));
+  std::size_t p = 0;
+  for (std::uint64_t i = 0; i < quantidade; ++i) {
+    if (diretorio.size() - p < kTamanhoCentral) throw Corrompido(arquivo);
+    const unsigned char* c = &diretorio[p];
+    if (Le32(c) != kAssinaturaCentral) throw Corrompido(arquivo);
+    const std::size_t tamanhoNome = Le16(c + 28), tamanhoExtra = Le16(c + 30);
+    const std::size_t total = kTamanhoCentral + tamanhoNome + tamanhoExtra + Le16(c + 32);
+    if (diretorio.size() - p < total) throw Corrompido(arquivo);
+    TEntradaZip e;
+    e.Indice = i;
+    e.Sistema = c[5];
+    e.Flags = Le16(c + 8);
+    e.Metodo = Le16(c + 10);
+    e.HoraDos = Le16(c + 12);
+    e.DataDos = Le16(c + 14);
+    e.AtributosExternos = Le32(c + 38);
+    e.Nome = NomeUtf8(e.Flags, c + kTamanhoCentral, tamanhoNome, c + kTamanhoCentral + tamanhoNome,
+                      tamanhoExtra);
+    entradas.push_back(std::move(e));
+    p += total;
+  }
+  return entradas;
+}
+
+std::string MensagemZip(int codigo) {
+  zip_error_t erro;
+  zip_error_init_with_code(&erro, codigo);
+  std::string texto = zip_error_strerror(&erro);
+  zip_error_fini(&erro);
+  return texto;
+}
+
+}  // namespace
+
+TLeitorZip::TLeitorZip(const std::string& arquivo) : FArquivo(arquivo) {
+  const auto caminho = plataforma::CaminhoNativo(arquivo);
+  {
+    TArquivoLido leitor(arquivo, caminho);
+    std::error_code erro;
+    FTamanho = std::filesystem::file_size(caminho, erro);
+    if (erro) throw EFOpenError("Unable to open file \"" + arquivo + "\": " + erro.message());
+    const TDiretorio d = LerDiretorio(leitor, arquivo, FTamanho);
+    FEntradas = LerEntradas(leitor.Ler(d.Posicao, static_cast<std::size_t>(d.Tamanho)), d.Entradas,
+                            arquivo);
+  }
+  // libzip takes UTF-8 names on Windows and the native bytes elsewhere.
+  int codigo = ZIP_ER_OK;
+  FZip.reset(zip_open(plataforma::TextoCaminho(caminho).c_str(), ZIP_RDONLY, &codigo));
+  if (!FZip) {
+    if (codigo == ZIP_ER_MULTIDISK) throw MultiplosDiscos();
+    if (codigo == ZIP_ER_OPEN || codigo == ZIP_ER_READ) {
+      throw EFOpenError("Unable to open file \"" + arquivo + "\": " + MensagemZip(codigo));
+    }
+    throw Corrompido(arquivo);
+  }
+  const zip_int64_t n = zip_get_num_entries(FZip.get(), 0);
+  if (n < 0 || static_cast<std::uint64_t>(n) != FEntradas.size()) throw Corrompido(arquivo);
+}
+
+TLeitorZip::~TLeitorZip() = default;
+
+bool TLeitorZip::MetodoSuportado(std::uint16_t metodo) {
+  return metodo == ZIP_CM_STORE || zip_compression_method_supported(metodo, 0) != 0;
+}
+
+TLeitorZip::TLeitura TLeitorZip::Abrir(const TEntradaZip& entrada) {
+  if (!MetodoSuportado(entrada.Metodo)) {
+    throw EZipError("Unsupported compression format " + std::to_string(entrada.Metodo));
+  }
+  zip_file_t* arquivo = zip_fopen_index(FZip.get(), entrada.Indice, 0);
+  if (!arquivo) {
+    zip_error_t* erro = zip_get_error(FZip.get());
+    switch (zip_error_code_zip(erro)) {
+      case ZIP_ER_COMPNOTSUPP:
+        throw EZipError("Unsupported compression format " + std::to_string(entrada.Metodo));
+      case ZIP_ER_NOZIP:
+      case ZIP_ER_INCONS:
+        throw Corrompido(FArquivo);
+      default:
+        throw EZipError(zip_error_strerror(erro));
+    }
+  }
+  return TLeitura(arquivo, entrada.Nome);
+}
+
+std::size_t TLeitorZip::TLeitura::Ler(char* destino, std::size_t tamanho) {
+  const zip_int64_t n = zip_fread(FArquivo.get(), destino, tamanho);
+  if (n >= 0) return static_cast<std::size_t>(n);
+  zip_error_t* erro = zip_file_get_error(FArquivo.get());
+  if (zip_error_code_zip(erro) == ZIP_ER_CRC) {
+    throw EZipError("Invalid CRC checksum while unzipping " + FNome + ".");
+  }
+  throw EZipError(zip_error_strerror(erro));
+}
