@@ -121,7 +121,7 @@ std::string SomenteNumeros(const std::string& texto, bool vazioSeNenhum) {
   std::string d;
   for (char c : texto)
     if (Digito(c)) d += c;
-  if (d.empty() && !vazioSeNenhum) d = "0";
+  if (d.empty() && !vazioSeNenhum) d.push_back('0');
   return d;
 }
 
