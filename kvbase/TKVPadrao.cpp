@@ -147,9 +147,11 @@ void SemBotaoNaBarra(QWidget& janela) {
 }
 #elif defined(KV_COM_XCB)
 void SemBotaoNaBarra(QWidget& janela) {
+  // Other platforms (offscreen) may offer the interface without an X connection.
+  if (QGuiApplication::platformName() != "xcb") return;
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (!x11) return;
-  xcb_connection_t* conexao = x11->connection();
+  xcb_connection_t* conexao = x11 ? x11->connection() : nullptr;
+  if (!conexao) return;
   const auto atomo = [conexao](const char* nome) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> resposta(
         xcb_intern_atom_reply(conexao, xcb_intern_atom(conexao, 0, std::strlen(nome), nome),
