@@ -135,6 +135,8 @@ class TTentativa {
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &TTentativa::Andamento);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    // Fewer, larger reads; the callbacks still see every byte once.
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024);
 
     FUltimaAtividade = std::chrono::steady_clock::now();
     const CURLcode resultado = curl_easy_perform(c);

@@ -2,9 +2,14 @@
 
 #include <QCoreApplication>
 #include <QProgressBar>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -32,7 +37,9 @@ constexpr const char* kServico = "php/api.php";
 constexpr const char* kUsuario = "kelvaro_api";
 constexpr const char* kSenha = "@Bxe4093fad";
 constexpr std::size_t kBlocoProgresso = 4096;
-constexpr std::size_t kBlocoMemoria = 1 << 20;
+constexpr std::size_t kBlocoMemoria = 8 << 20;
+constexpr std::size_t kPaginaGrande = 2 << 20;
+constexpr std::chrono::milliseconds kIntervaloEventos{10};
 
 std::string Base64(const std::string& texto) {
   static constexpr char kAlfabeto[] =
@@ -51,6 +58,24 @@ std::string Base64(const std::string& texto) {
   return saida;
 }
 
+struct LiberarBloco {
+  void operator()(char* p) const { std::free(p); }
+};
+using TBloco = std::unique_ptr<char, LiberarBloco>;
+
+TBloco NovoBloco() {
+#ifdef __linux__
+  // Touching hundreds of megabytes page by page costs more than receiving them; large pages
+  // take that fault count down five hundred times.
+  TBloco bloco(static_cast<char*>(std::aligned_alloc(kPaginaGrande, kBlocoMemoria)));
+  if (bloco) madvise(bloco.get(), kBlocoMemoria, MADV_HUGEPAGE);
+#else
+  TBloco bloco(static_cast<char*>(std::malloc(kBlocoMemoria)));
+#endif
+  if (!bloco) throw std::bad_alloc();
+  return bloco;
+}
+
 // The received body in fixed blocks: no up-front reservation a lying Content-Length could
 // inflate, and no copy when it grows.
 class TCorpoRecebido {
@@ -58,7 +83,7 @@ class TCorpoRecebido {
   void Acrescentar(const char* dados, std::size_t n) {
     while (n > 0) {
       if (FBlocos.empty() || FUsadoUltimo == kBlocoMemoria) {
-        FBlocos.push_back(std::make_unique_for_overwrite<char[]>(kBlocoMemoria));
+        FBlocos.push_back(NovoBloco());
         FUsadoUltimo = 0;
       }
       const std::size_t k = std::min(n, kBlocoMemoria - FUsadoUltimo);
@@ -82,7 +107,7 @@ class TCorpoRecebido {
   }
 
  private:
-  std::vector<std::unique_ptr<char[]>> FBlocos;
+  std::vector<TBloco> FBlocos;
   std::size_t FUsadoUltimo = 0;
   std::uint64_t FTamanho = 0;
 };
@@ -304,6 +329,15 @@ void TKVAPI::ProgressoDownload(QObject*, std::int64_t tamanhoDeclarado, std::int
   const long double posicao =
       static_cast<long double>(recebidos) / static_cast<long double>(tamanhoDeclarado) * 100.0L;
   // The default rounding mode takes halves to the even neighbour.
-  Barra->setValue(static_cast<int>(std::nearbyintl(posicao)));
-  QCoreApplication::processEvents();
+  const int valor = static_cast<int>(std::nearbyintl(posicao));
+  const bool mudou = valor != Barra->value();
+  Barra->setValue(valor);
+  // Processing events costs about ten microseconds, which after every 4 KiB block would halve
+  // a fast download; a window that hears from us every 10 ms, and at each new position, stays
+  // as lively.
+  const auto agora = std::chrono::steady_clock::now();
+  if (mudou || agora - FUltimosEventos >= kIntervaloEventos) {
+    FUltimosEventos = agora;
+    QCoreApplication::processEvents();
+  }
 }

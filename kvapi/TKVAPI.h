@@ -40,7 +40,8 @@ class TKVAPI {
 
   // Progress of a download: with Barra set and a declared length above 0, sets the bar to
   // recebidos / tamanhoDeclarado * 100 (extended precision, halves to even) and lets the GUI
-  // process pending events; otherwise does nothing.
+  // process pending events when the position changed or 10 ms have passed since it last did;
+  // otherwise does nothing.
   void ProgressoDownload(QObject* sender, std::int64_t tamanhoDeclarado, std::int64_t recebidos);
 
  private:
@@ -49,4 +50,5 @@ class TKVAPI {
   std::string FUrlBase;
   std::string FPemConfianca;
   std::chrono::milliseconds FLimiteSilencio;
+  std::chrono::steady_clock::time_point FUltimosEventos{};
 };
