@@ -154,6 +154,21 @@ TEST_F(Download, RedirecoesDemaisFalham) {
             std::vector<std::string>{"Erro: Maximum allowed redirects reached : 17"});
 }
 
+// Certificates are checked, so a redirection must not step down to plain HTTP.
+TEST_F(Download, RedirecaoParaHttpRecusada) {
+  Servidor.Roteiro(
+      "/arquivos/Mercanta.exe",
+      TRespostaRoteiro::Redirecionar(
+          302, "http://127.0.0.1:" + std::to_string(Servidor.Porta()) + "/arquivos/Mercanta.exe"));
+  TKVAPI api = Cliente();
+  EXPECT_FALSE(api.BaixarArquivo("arquivos/Mercanta.exe", "Mercanta.exe", false));
+  EXPECT_EQ(Servidor.Requisicoes().size(), 1u);
+  const auto entradas = EntradasLog();
+  ASSERT_EQ(entradas.size(), 1u);
+  EXPECT_NE(entradas[0].find("\"http\" not supported or disabled"), std::string::npos)
+      << entradas[0];
+}
+
 struct CasoEntrega {
   const char* Nome;
   TEntrega Entrega;
