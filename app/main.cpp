@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   try {
     TFormAtualiza FormAtualiza;
     FormAtualiza.show();
+    // Shown as the active window even where no window manager hands out the focus.
+    FormAtualiza.activateWindow();
     return aplicacao.exec();
   } catch (const EAbort&) {
     return EXIT_FAILURE;  // already shown
