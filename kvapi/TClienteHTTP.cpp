@@ -203,9 +203,10 @@ class TTentativa {
 
   static std::size_t Dados(char* dados, std::size_t, std::size_t n, void* proprio) {
     auto* t = static_cast<TTentativa*>(proprio);
-    t->FUltimaAtividade = std::chrono::steady_clock::now();
     try {
       if (t->FAoDados) t->FAoDados(dados, n);
+      // Time spent here (events processed, perhaps a dialog) is not the server's silence.
+      t->FUltimaAtividade = std::chrono::steady_clock::now();
       return n;
     } catch (...) {
       t->FErro = std::current_exception();

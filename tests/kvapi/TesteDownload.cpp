@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <QTimer>
 #include <filesystem>
+#include <thread>
 
 #include "AmbienteAPI.h"
 
@@ -203,6 +205,24 @@ INSTANTIATE_TEST_SUITE_P(Casos, ProgressoPorEntrega,
                                            CasoEntrega{"Chunked", TEntrega::Chunked, false},
                                            CasoEntrega{"SemTamanho", TEntrega::AteFechar, false}),
                          [](const auto& linha) { return std::string(linha.param.Nome); });
+
+// A handler that runs long inside the download (a dialog, say) is not the server falling silent.
+TEST_F(Download, TempoDosEventosNaoContaComoSilencio) {
+  Publicar("FB301.zip", std::string(300000, 'z'));
+  QProgressBar barra;
+  QTimer lento;
+  int vezes = 0;
+  QObject::connect(&lento, &QTimer::timeout, [&] {
+    std::this_thread::sleep_for(400ms);
+    if (++vezes == 3) lento.stop();
+  });
+  lento.start(0);
+  TKVAPI api = Cliente(300ms);
+  api.Barra = &barra;
+  EXPECT_TRUE(api.BaixarArquivo("arquivos/FB301.zip", "FB301.zip", false));
+  EXPECT_FALSE(fs::exists("log_API.log")) << Ler("log_API.log");
+  EXPECT_EQ(vezes, 3);
+}
 
 struct CasoPosicao {
   const char* Nome;
