@@ -1,11 +1,12 @@
 #include "Descompactador.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unordered_set>
+#include <vector>
 
 #include "Erros.h"
 #include "TLeitorZip.h"
@@ -15,7 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Inflated data goes out in blocks of this size, each written as it comes: the progress series
+// is defined by them. Stored data reports nothing, so it moves in larger blocks.
 constexpr std::size_t kBloco = 16384;
+constexpr std::size_t kBlocoGuardado = 256 * 1024;
 
 std::string Motivo() {
   return std::strerror(errno);
@@ -133,13 +137,17 @@ class TDescompactacao {
     if (!NomeSeguro(nome)) throw ForaDoDestino(e);
     const std::string saida = FPasta + nome;
     const fs::path caminho = plataforma::CaminhoNativo(saida);
-    if (!DentroDe(caminho, FBase)) throw ForaDoDestino(e);
-
     if (EhPasta(e, nome)) {
-      CriarPasta(caminho, saida);
+      PrepararPasta(saida.substr(0, saida.find_last_not_of('\\') + 1), e);
       plataforma::DefinirDataModificacao(caminho, DataDos(e));
       return;
     }
+    // An existing link in the file's own place could still point anywhere.
+    std::error_code erro;
+    if (fs::is_symlink(fs::symlink_status(caminho, erro)) && !DentroDe(caminho, FBase)) {
+      throw ForaDoDestino(e);
+    }
+    PrepararPasta(saida.substr(0, saida.rfind('\\')), e);
     auto leitura = FZip.Abrir(e);
     Gravar(e, leitura, caminho, saida);
     // The content is what matters: a date or mark the file system refuses does not undo it.
@@ -151,8 +159,6 @@ class TDescompactacao {
 
   void Gravar(const TEntradaZip& e, TLeitorZip::TLeitura& leitura, const fs::path& caminho,
               const std::string& saida) {
-    std::error_code erro;
-    fs::create_directories(caminho.parent_path(), erro);
     // Refused like Windows does, even for an administrator or root.
     if (plataforma::SomenteLeitura(caminho)) {
       throw EFCreateError("Unable to create file \"" + saida + "\": " + std::strerror(EACCES));
@@ -167,7 +173,8 @@ class TDescompactacao {
     if (informa) Informar(0.0);
     std::uint64_t escrito = 0;
     std::uint64_t marca = FPasso;
-    while (const std::size_t n = leitura.Ler(FBloco.data(), FBloco.size())) {
+    const std::size_t bloco = informa ? kBloco : kBlocoGuardado;
+    while (const std::size_t n = leitura.Ler(FBloco.data(), bloco)) {
       arquivo.write(FBloco.data(), static_cast<std::streamsize>(n));
       if (!arquivo) throw EWriteError("Stream write error");
       escrito += n;
@@ -185,12 +192,23 @@ class TDescompactacao {
     if (FAoProgredir) FAoProgredir(percentual);
   }
 
+  // Checks once per folder that it lies below the destination, links resolved, and creates
+  // it. No entry makes a link, so a folder found safe stays safe for the rest of the archive.
+  void PrepararPasta(const std::string& pasta, const TEntradaZip& e) {
+    if (FPastasProntas.count(pasta)) return;
+    const fs::path caminho = plataforma::CaminhoNativo(pasta);
+    if (!DentroDe(caminho, FBase)) throw ForaDoDestino(e);
+    CriarPasta(caminho, pasta);
+    FPastasProntas.insert(pasta);
+  }
+
   TLeitorZip FZip;
+  std::unordered_set<std::string> FPastasProntas;
   const std::function<void(double)>& FAoProgredir;
   std::string FPasta;
   fs::path FBase;
   std::uint64_t FPasso = 0;
-  std::array<char, kBloco> FBloco{};
+  std::vector<char> FBloco = std::vector<char>(kBlocoGuardado);
 };
 
 }  // namespace

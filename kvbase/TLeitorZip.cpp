@@ -43,30 +43,128 @@ std::uint32_t Crc32(const unsigned char* p, std::size_t n) {
   return ~crc;
 }
 
-class TArquivoLido {
- public:
-  TArquivoLido(const std::string& nome, const std::filesystem::path& caminho)
-      : FNome(nome), FEntrada(caminho, std::ios::binary) {
-    if (!FEntrada) throw EFOpenError("Unable to open file \"" + nome + "\": " + Motivo());
-  }
-
-  std::vector<unsigned char> Ler(std::uint64_t posicao, std::size_t tamanho) {
-    std::vector<unsigned char> dados(tamanho);
-    FEntrada.seekg(static_cast<std::streamoff>(posicao));
-    FEntrada.read(reinterpret_cast<char*>(dados.data()), static_cast<std::streamsize>(tamanho));
-    if (!FEntrada) throw EReadError("Stream read error");
-    return dados;
-  }
-
- private:
-  static std::string Motivo() { return std::strerror(errno); }
-  std::string FNome;
-  std::ifstream FEntrada;
-};
-
 EZipError Corrompido(const std::string& arquivo) {
   return EZipError("Corrupt ZIP file " + arquivo + ".");
 }
+
+}  // namespace
+
+// The archive file as libzip reads it, through a window of 1 MiB. libzip's own file reading
+// asks the system for a few kilobytes at a time, and a memory mapping costs more in page-table
+// walks than the copy it saves.
+class TFonteZip {
+ public:
+  TFonteZip(const std::string& nome, const std::filesystem::path& caminho) {
+    FEntrada.rdbuf()->pubsetbuf(nullptr, 0);  // the window is the buffer
+    FEntrada.open(caminho, std::ios::binary);
+    std::error_code erro;
+    if (FEntrada) FTamanho = std::filesystem::file_size(caminho, erro);
+    if (!FEntrada || erro) {
+      throw EFOpenError("Unable to open file \"" + nome + "\": " + std::strerror(errno));
+    }
+    zip_error_init(&FErro);
+  }
+  ~TFonteZip() { zip_error_fini(&FErro); }
+  TFonteZip(const TFonteZip&) = delete;
+  TFonteZip& operator=(const TFonteZip&) = delete;
+
+  std::uint64_t Tamanho() const { return FTamanho; }
+
+  // Exactly `n` bytes from `posicao`, or the archive is corrupt.
+  std::vector<unsigned char> LerBloco(std::uint64_t posicao, std::size_t n,
+                                      const std::string& arquivo) {
+    std::vector<unsigned char> bloco(n);
+    if (Ler(posicao, bloco.data(), n) != static_cast<std::int64_t>(n)) throw Corrompido(arquivo);
+    return bloco;
+  }
+
+  // The source libzip reads; it stays ours and must not outlive this object.
+  zip_source_t* Fonte(zip_error_t* erro) { return zip_source_function_create(Comando, this, erro); }
+
+ private:
+  static constexpr std::size_t kJanela = 1024 * 1024;
+
+  // Up to `n` bytes from `posicao`, fewer at the end of the file; -1 when the system fails.
+  std::int64_t Ler(std::uint64_t posicao, void* destino, std::size_t n) noexcept {
+    auto* saida = static_cast<unsigned char*>(destino);
+    std::size_t lidos = 0;
+    while (lidos < n && posicao < FTamanho) {
+      if (posicao < FInicio || posicao >= FInicio + FCheia) {
+        FInicio = posicao;
+        FCheia = static_cast<std::size_t>(std::min<std::uint64_t>(kJanela, FTamanho - posicao));
+        FEntrada.clear();
+        FEntrada.seekg(static_cast<std::streamoff>(posicao));
+        FEntrada.read(reinterpret_cast<char*>(FJanela.data()),
+                      static_cast<std::streamsize>(FCheia));
+        if (!FEntrada) {
+          FCheia = 0;
+          return -1;
+        }
+      }
+      const std::size_t deslocamento = static_cast<std::size_t>(posicao - FInicio);
+      const std::size_t parte = std::min(n - lidos, FCheia - deslocamento);
+      std::memcpy(saida + lidos, FJanela.data() + deslocamento, parte);
+      lidos += parte;
+      posicao += parte;
+    }
+    return static_cast<std::int64_t>(lidos);
+  }
+
+  static zip_int64_t Comando(void* eu, void* dados, zip_uint64_t tamanho, zip_source_cmd_t cmd) {
+    auto& f = *static_cast<TFonteZip*>(eu);
+    switch (cmd) {
+      case ZIP_SOURCE_OPEN:
+        f.FPosicao = 0;
+        return 0;
+      case ZIP_SOURCE_READ: {
+        const std::int64_t n = f.Ler(f.FPosicao, dados, static_cast<std::size_t>(tamanho));
+        if (n < 0) {
+          zip_error_set(&f.FErro, ZIP_ER_READ, errno);
+          return -1;
+        }
+        f.FPosicao += static_cast<std::uint64_t>(n);
+        return n;
+      }
+      case ZIP_SOURCE_CLOSE:
+      case ZIP_SOURCE_FREE:
+        return 0;
+      case ZIP_SOURCE_STAT: {
+        auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, dados, tamanho, &f.FErro);
+        if (!st) return -1;
+        zip_stat_init(st);
+        st->size = f.FTamanho;
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&f.FErro, dados, tamanho);
+      case ZIP_SOURCE_SEEK: {
+        const zip_int64_t nova =
+            zip_source_seek_compute_offset(f.FPosicao, f.FTamanho, dados, tamanho, &f.FErro);
+        if (nova < 0) return -1;
+        f.FPosicao = static_cast<std::uint64_t>(nova);
+        return 0;
+      }
+      case ZIP_SOURCE_TELL:
+        return static_cast<zip_int64_t>(f.FPosicao);
+      case ZIP_SOURCE_SUPPORTS:
+        return ZIP_SOURCE_SUPPORTS_SEEKABLE;
+      default:
+        zip_error_set(&f.FErro, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+  }
+
+  std::ifstream FEntrada;
+  std::uint64_t FTamanho = 0;
+  std::uint64_t FPosicao = 0;  // libzip's
+  std::vector<unsigned char> FJanela = std::vector<unsigned char>(kJanela);
+  std::uint64_t FInicio = 0;
+  std::size_t FCheia = 0;
+  zip_error_t FErro;
+};
+
+namespace {
 
 EZipError MultiplosDiscos() {
   return EZipError("A central directory split over multiple disks is unsupported.");
@@ -80,26 +178,27 @@ struct TDiretorio {
 
 // The end record is the last one whose comment reaches the end of the file exactly; failing
 // that (bytes appended after the archive), the last one that fits.
-std::size_t AcharFim(const std::vector<unsigned char>& cauda) {
+std::size_t AcharFim(const unsigned char* cauda, std::size_t tamanho) {
   std::size_t encaixado = std::string::npos;
-  for (std::size_t p = cauda.size() - kTamanhoFim + 1; p-- > 0;) {
-    if (Le32(&cauda[p]) != kAssinaturaFim) continue;
-    const std::size_t fim = p + kTamanhoFim + Le16(&cauda[p + 20]);
-    if (fim == cauda.size()) return p;
-    if (fim < cauda.size() && encaixado == std::string::npos) encaixado = p;
+  for (std::size_t p = tamanho - kTamanhoFim + 1; p-- > 0;) {
+    if (Le32(cauda + p) != kAssinaturaFim) continue;
+    const std::size_t fim = p + kTamanhoFim + Le16(cauda + p + 20);
+    if (fim == tamanho) return p;
+    if (fim < tamanho && encaixado == std::string::npos) encaixado = p;
   }
   return encaixado;
 }
 
-TDiretorio LerDiretorio(TArquivoLido& leitor, const std::string& arquivo, std::uint64_t tamanho) {
+TDiretorio LerDiretorio(TFonteZip& fonte, const std::string& arquivo) {
+  const std::uint64_t tamanho = fonte.Tamanho();
   if (tamanho < kTamanhoFim) throw Corrompido(arquivo);
   const std::size_t tamanhoCauda =
       static_cast<std::size_t>(std::min<std::uint64_t>(tamanho, kTamanhoFim + 0xFFFF));
   const std::uint64_t inicioCauda = tamanho - tamanhoCauda;
-  const auto cauda = leitor.Ler(inicioCauda, tamanhoCauda);
-  const std::size_t p = AcharFim(cauda);
+  const auto cauda = fonte.LerBloco(inicioCauda, tamanhoCauda, arquivo);
+  const std::size_t p = AcharFim(cauda.data(), tamanhoCauda);
   if (p == std::string::npos) throw Corrompido(arquivo);
-  const unsigned char* fim = &cauda[p];
+  const unsigned char* fim = cauda.data() + p;
   std::uint32_t disco = Le16(fim + 4), discoDiretorio = Le16(fim + 6);
   std::uint64_t nesteDisco = Le16(fim + 8);
   TDiretorio d{Le16(fim + 10), Le32(fim + 12), Le32(fim + 16)};
@@ -108,16 +207,19 @@ TDiretorio LerDiretorio(TArquivoLido& leitor, const std::string& arquivo, std::u
   const bool zip64 = d.Entradas == 0xFFFF || d.Tamanho == 0xFFFFFFFF || d.Posicao == 0xFFFFFFFF ||
                      disco == 0xFFFF || discoDiretorio == 0xFFFF;
   if (zip64 && posicaoFim >= kTamanhoLocalizador64) {
-    const auto localizador = leitor.Ler(posicaoFim - kTamanhoLocalizador64, kTamanhoLocalizador64);
-    if (Le32(localizador.data()) == kAssinaturaLocalizador64) {
-      if (Le32(&localizador[16]) > 1) throw MultiplosDiscos();
-      const std::uint64_t posicao64 = Le64(&localizador[8]);
+    const auto bloco =
+        fonte.LerBloco(posicaoFim - kTamanhoLocalizador64, kTamanhoLocalizador64, arquivo);
+    const unsigned char* localizador = bloco.data();
+    if (Le32(localizador) == kAssinaturaLocalizador64) {
+      if (Le32(localizador + 16) > 1) throw MultiplosDiscos();
+      const std::uint64_t posicao64 = Le64(localizador + 8);
       if (posicao64 > posicaoFim - kTamanhoLocalizador64 ||
           posicaoFim - kTamanhoLocalizador64 - posicao64 < kTamanhoFim64) {
         throw Corrompido(arquivo);
       }
-      const auto fim64 = leitor.Ler(posicao64, kTamanhoFim64);
-      if (Le32(fim64.data()) != kAssinaturaFim64) throw Corrompido(arquivo);
+      const auto blocoFim64 = fonte.LerBloco(posicao64, kTamanhoFim64, arquivo);
+      const unsigned char* fim64 = blocoFim64.data();
+      if (Le32(fim64) != kAssinaturaFim64) throw Corrompido(arquivo);
       disco = Le32(&fim64[16]);
       discoDiretorio = Le32(&fim64[20]);
       nesteDisco = Le64(&fim64[24]);
@@ -162,18 +264,20 @@ std::string NomeUtf8(std::uint16_t flags, const unsigned char* nome, std::size_t
   return plataforma::TextoPaginaPadrao(bruto);
 }
 
-std::vector<TEntradaZip> LerEntradas(const std::vector<unsigned char>& diretorio,
+std::vector<TEntradaZip> LerEntradas(const std::vector<unsigned char>& bloco,
                                      std::uint64_t quantidade, const std::string& arquivo) {
+  const unsigned char* diretorio = bloco.data();
+  const std::size_t tamanho = bloco.size();
   std::vector<TEntradaZip> entradas;
   entradas.reserve(static_cast<std::size_t>(quantidade));
   std::size_t p = 0;
   for (std::uint64_t i = 0; i < quantidade; ++i) {
-    if (diretorio.size() - p < kTamanhoCentral) throw Corrompido(arquivo);
-    const unsigned char* c = &diretorio[p];
+    if (tamanho - p < kTamanhoCentral) throw Corrompido(arquivo);
+    const unsigned char* c = diretorio + p;
     if (Le32(c) != kAssinaturaCentral) throw Corrompido(arquivo);
     const std::size_t tamanhoNome = Le16(c + 28), tamanhoExtra = Le16(c + 30);
     const std::size_t total = kTamanhoCentral + tamanhoNome + tamanhoExtra + Le16(c + 32);
-    if (diretorio.size() - p < total) throw Corrompido(arquivo);
+    if (tamanho - p < total) throw Corrompido(arquivo);
     TEntradaZip e;
     e.Indice = i;
     e.Sistema = c[5];
@@ -190,35 +294,24 @@ std::vector<TEntradaZip> LerEntradas(const std::vector<unsigned char>& diretorio
   return entradas;
 }
 
-std::string MensagemZip(int codigo) {
-  zip_error_t erro;
-  zip_error_init_with_code(&erro, codigo);
-  std::string texto = zip_error_strerror(&erro);
-  zip_error_fini(&erro);
-  return texto;
-}
-
 }  // namespace
 
-TLeitorZip::TLeitorZip(const std::string& arquivo) : FArquivo(arquivo) {
-  const auto caminho = plataforma::CaminhoNativo(arquivo);
-  {
-    TArquivoLido leitor(arquivo, caminho);
-    std::error_code erro;
-    FTamanho = std::filesystem::file_size(caminho, erro);
-    if (erro) throw EFOpenError("Unable to open file \"" + arquivo + "\": " + erro.message());
-    const TDiretorio d = LerDiretorio(leitor, arquivo, FTamanho);
-    FEntradas = LerEntradas(leitor.Ler(d.Posicao, static_cast<std::size_t>(d.Tamanho)), d.Entradas,
-                            arquivo);
-  }
-  // libzip takes UTF-8 names on Windows and the native bytes elsewhere.
-  int codigo = ZIP_ER_OK;
-  FZip.reset(zip_open(plataforma::TextoCaminho(caminho).c_str(), ZIP_RDONLY, &codigo));
+TLeitorZip::TLeitorZip(const std::string& arquivo)
+    : FArquivo(arquivo),
+      FFonte(std::make_unique<TFonteZip>(arquivo, plataforma::CaminhoNativo(arquivo))) {
+  FTamanho = FFonte->Tamanho();
+  const TDiretorio d = LerDiretorio(*FFonte, arquivo);
+  FEntradas = LerEntradas(FFonte->LerBloco(d.Posicao, static_cast<std::size_t>(d.Tamanho), arquivo),
+                          d.Entradas, arquivo);
+  zip_error_t erro;
+  zip_error_init(&erro);
+  zip_source_t* fonte = FFonte->Fonte(&erro);
+  if (fonte) FZip.reset(zip_open_from_source(fonte, ZIP_RDONLY, &erro));
+  const int codigo = zip_error_code_zip(&erro);
+  zip_error_fini(&erro);
   if (!FZip) {
+    zip_source_free(fonte);
     if (codigo == ZIP_ER_MULTIDISK) throw MultiplosDiscos();
-    if (codigo == ZIP_ER_OPEN || codigo == ZIP_ER_READ) {
-      throw EFOpenError("Unable to open file \"" + arquivo + "\": " + MensagemZip(codigo));
-    }
     throw Corrompido(arquivo);
   }
   const zip_int64_t n = zip_get_num_entries(FZip.get(), 0);

@@ -27,6 +27,8 @@ struct TEntradaZip {
   bool DadosRemendo() const { return (Flags & 0x0020) != 0; }
 };
 
+class TFonteZip;
+
 class TLeitorZip {
  public:
   // Opens the archive (a ".\name") and reads its central directory. Throws EFOpenError when
@@ -71,6 +73,7 @@ class TLeitorZip {
     void operator()(zip_t* z) const { zip_discard(z); }
   };
   std::string FArquivo;
+  std::unique_ptr<TFonteZip> FFonte;  // outlives FZip, which reads through it
   std::uint64_t FTamanho = 0;
   std::vector<TEntradaZip> FEntradas;
   std::unique_ptr<zip_t, Descartar> FZip;

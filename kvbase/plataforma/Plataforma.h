@@ -61,8 +61,8 @@ bool DataHoraValida(const DataHoraLocal& data);
 bool DefinirDataModificacao(const std::filesystem::path& caminho, const DataHoraLocal& data);
 
 // Applies attribute bits to a file. Windows takes them as they stand (the folder bit aside);
-// elsewhere only read-only has a meaning: it takes every write permission away, its absence
-// gives the owner's back. Returns false when the system refuses.
+// elsewhere only read-only has a meaning: it takes every write permission away, and without it
+// nothing changes. Returns false when the system refuses.
 bool DefinirAtributos(const std::filesystem::path& caminho, std::uint32_t atributos);
 
 // Whether an existing file carries the read-only mark (elsewhere than Windows: its owner may

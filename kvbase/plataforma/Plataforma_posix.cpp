@@ -139,14 +139,10 @@ bool DefinirDataModificacao(const std::filesystem::path& caminho, const DataHora
 }
 
 bool DefinirAtributos(const std::filesystem::path& caminho, std::uint32_t atributos) {
+  if (!(atributos & kAtributoSomenteLeitura)) return true;
   struct stat info {};
   if (stat(caminho.c_str(), &info) != 0) return false;
-  mode_t modo = info.st_mode & 07777;
-  if (atributos & kAtributoSomenteLeitura) {
-    modo &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  } else {
-    modo |= S_IWUSR;
-  }
+  const mode_t modo = info.st_mode & 07777 & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
   return chmod(caminho.c_str(), modo) == 0;
 }
 

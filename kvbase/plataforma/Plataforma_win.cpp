@@ -75,6 +75,20 @@ bool ExecutarInterpretador(const std::string& comando, bool mostrarJanela, bool 
 
 namespace plataforma {
 
+namespace {
+
+std::string Estreito(std::wstring_view largo) {
+  if (largo.empty()) return {};
+  const int tamanho = static_cast<int>(largo.size());
+  const int m =
+      WideCharToMultiByte(CP_UTF8, 0, largo.data(), tamanho, nullptr, 0, nullptr, nullptr);
+  std::string texto(static_cast<size_t>(m), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, largo.data(), tamanho, texto.data(), m, nullptr, nullptr);
+  return texto;
+}
+
+}  // namespace
+
 bool DefinirDataModificacao(const std::filesystem::path& caminho, const DataHoraLocal& data) {
   if (!DataHoraValida(data)) return false;
   SYSTEMTIME local{};
@@ -122,10 +136,7 @@ std::string TextoPaginaPadrao(std::string_view bytes) {
   const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), tamanho, nullptr, 0);
   std::wstring largo(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, bytes.data(), tamanho, largo.data(), n);
-  const int m = WideCharToMultiByte(CP_UTF8, 0, largo.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string texto(static_cast<size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, largo.data(), n, texto.data(), m, nullptr, nullptr);
-  return texto;
+  return Estreito(largo);
 }
 
 }  // namespace plataforma
