@@ -25,6 +25,9 @@
 #include "payload/TListaRecursos.h"
 
 #if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <QWindow>

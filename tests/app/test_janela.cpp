@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -107,6 +108,16 @@ TEST_F(JanelaPrincipal, AfterCreationTheWindowIsReadyForTheStatusCheck) {
   ASSERT_NE(ObjBase, nullptr);
   EXPECT_TRUE(std::filesystem::exists("fbclient.dll"));
   EXPECT_TRUE(TKVAplicacao::Instancia()->OnException);
+}
+
+TEST_F(JanelaPrincipal, TheWindowIsCentredOnTheScreenAndFixedInSize) {
+  Criar();
+  ASSERT_TRUE(Ativar(*Janela));
+  const QRect tela = Janela->screen()->availableGeometry();
+  EXPECT_EQ(Janela->pos(),
+            QPoint(tela.x() + (tela.width() - 424) / 2, tela.y() + (tela.height() - 198) / 2));
+  EXPECT_NE(Janela->pos(), QPoint(862, 293));
+  EXPECT_EQ(Janela->minimumSize(), Janela->maximumSize());
 }
 
 TEST_F(JanelaPrincipal, HeadingIsBoldSixteenPixelsBlackAndCentred) {

@@ -125,6 +125,20 @@ TEST_F(Padrao, FixedFrameWithMinimiseButNoMaximise) {
   EXPECT_EQ(f.maximumSize(), QSize(320, 240));
 }
 
+TEST_F(Padrao, AFormWithAParentIsCentredOverItsWindow) {
+  QWidget principal;
+  principal.setGeometry(100, 50, 600, 400);
+  ASSERT_TRUE(Ativar(principal));
+  form = std::make_unique<TFormTeste>();
+  form->setParent(&principal, form->windowFlags());
+  ASSERT_TRUE(Ativar(*form));
+  EXPECT_TRUE(form->isWindow());
+  const QRect area = principal.frameGeometry();
+  EXPECT_EQ(form->pos(),
+            QPoint(area.x() + (area.width() - 320) / 2, area.y() + (area.height() - 240) / 2));
+  form.reset();
+}
+
 TEST_F(Padrao, GridsBecomeReadOnlyRowSelectors) {
   QTableView& grade = *Abrir().FUi.Grade;
   EXPECT_EQ(grade.editTriggers(), QAbstractItemView::NoEditTriggers);
