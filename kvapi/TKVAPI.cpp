@@ -174,7 +174,7 @@ std::uint64_t GravarSubstituindo(const std::string& nome, const TCorpoRecebido& 
     fs::permissions(temporario.Caminho(), anterior.permissions(), erro);
   }
   fs::rename(temporario.Caminho(), alvo, erro);
-  if (erro) throw EFCreateError("Unable to create file \"" + nome + "\": " + Motivo(erro));
+  if (erro) throw EFCreateError("Unable to create file \"" + nome + "\": " + erro.message());
   temporario.Movido();
   return corpo.Tamanho();
 }
