@@ -25,8 +25,16 @@ class TFormAtualiza : public TKVPadrao {
   std::function<std::unique_ptr<TKVAPI>()> CriarCliente;
 
  public slots:
+  // Bound by name in UnitPrincipal.ui.
+  // Creates ObjBase, installs its TratarErro for unhandled errors, sets the caption and hides
+  // the bar and the check marks. Throws EAbort after showing ObjBase's creation error.
   void FormCreate();
+  // Frees ObjBase; unhandled errors go back to the default display.
   void FormDestroy();
+  // The status check: the published date and hash from the service, the installed file's date
+  // and hash, the verdict in the heading and the preselected install options. Runs on the
+  // first activation only, and again when the install run calls it. A failed query leaves the
+  // label's prefix; any other error (the file vanishing before it is hashed) ends the check.
   void FormActivate();
   void btnInstalarClick();
 
