@@ -120,10 +120,6 @@ std::string PastaDe(const std::string& arquivo) {
   return arquivo.substr(0, barra);
 }
 
-std::string Motivo(const std::error_code& erro) {
-  return erro.message();
-}
-
 // A temporary file beside the target, removed unless it was moved over the target.
 class TArquivoTemporario {
  public:
