@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QProgressBar>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -10,6 +13,7 @@
 #include "Descompactador.h"
 #include "Erros.h"
 #include "PastaTeste.h"
+#include "TKVBase.h"
 #include "test_descompactar_zip.h"
 
 namespace fs = std::filesystem;
@@ -205,6 +209,42 @@ TEST_F(Descompactar, EntradaMuitoCompressivelPassaDe100) {
   Executar({Arquivo("zeros.bin", std::string(2000000, '\0'))});
   EXPECT_EQ(Serie, SerieEsperada(fs::file_size("a.zip"), {2000000}));
   EXPECT_GT(Serie[Serie.size() - 2], 1000.0);
+}
+
+// Through the base services object: the bar lent in Progresso moves, clamped to its range, and
+// pending events run at each report; without a bar nothing moves and no event runs.
+TEST_F(Descompactar, PelaBaseMoveABarraEmprestadaEProcessaEventos) {
+  TKVBase base;
+  QProgressBar barra;
+  barra.setRange(0, 100);
+  barra.setValue(37);
+  std::vector<int> posicoes;
+  QObject::connect(&barra, &QProgressBar::valueChanged, [&](int v) { posicoes.push_back(v); });
+  bool processou = false;
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { processou = true; }, Qt::QueuedConnection);
+  Escrever("a.zip", MontarZip({Arquivo("zeros.bin", std::string(2000000, '\0')),
+                               Arquivo("texto.txt", Texto(200000))}));
+  Escrever("guardado.zip", MontarZip({Arquivo("g.bin", Aleatorio(50000, 5), 0)}));
+
+  base.Descompactar(".\\a.zip", ".\\sem_barra");
+  EXPECT_EQ(Ler("sem_barra/texto.txt"), Texto(200000));
+  EXPECT_FALSE(processou);
+  EXPECT_EQ(barra.value(), 37);
+
+  base.Progresso = &barra;
+  base.Descompactar(".\\guardado.zip", ".");
+  EXPECT_FALSE(processou);
+  EXPECT_EQ(barra.value(), 37);
+  base.Descompactar(".\\a.zip", ".\\com_barra");
+  base.Progresso = nullptr;
+  EXPECT_TRUE(processou);
+  EXPECT_EQ(barra.value(), 100);
+  ASSERT_FALSE(posicoes.empty());
+  EXPECT_EQ(posicoes.front(), 0);
+  EXPECT_EQ(std::count(posicoes.begin(), posicoes.end(), 0), 2);  // again for the second entry
+  EXPECT_EQ(*std::max_element(posicoes.begin(), posicoes.end()), 100);
+  EXPECT_GT(posicoes.size(), 4u);
 }
 
 struct CasoFalha {
