@@ -1,10 +1,7 @@
 #include "TLeitorZip.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "Erros.h"
@@ -54,21 +51,12 @@ EZipError Corrompido(const std::string& arquivo) {
 // walks than the copy it saves.
 class TFonteZip {
  public:
-  TFonteZip(const std::string& nome, const std::filesystem::path& caminho) {
-    FEntrada.rdbuf()->pubsetbuf(nullptr, 0);  // the window is the buffer
-    FEntrada.open(caminho, std::ios::binary);
-    std::error_code erro;
-    if (FEntrada) FTamanho = std::filesystem::file_size(caminho, erro);
-    if (!FEntrada || erro) {
-      throw EFOpenError("Unable to open file \"" + nome + "\": " + std::strerror(errno));
-    }
-    zip_error_init(&FErro);
-  }
+  explicit TFonteZip(const std::string& nome) : FArquivo(nome) { zip_error_init(&FErro); }
   ~TFonteZip() { zip_error_fini(&FErro); }
   TFonteZip(const TFonteZip&) = delete;
   TFonteZip& operator=(const TFonteZip&) = delete;
 
-  std::uint64_t Tamanho() const { return FTamanho; }
+  std::uint64_t Tamanho() const { return FArquivo.Tamanho(); }
 
   // Exactly `n` bytes from `posicao`, or the archive is corrupt.
   std::vector<unsigned char> LerBloco(std::uint64_t posicao, std::size_t n,
@@ -87,19 +75,15 @@ class TFonteZip {
   // Up to `n` bytes from `posicao`, fewer at the end of the file; -1 when the system fails.
   std::int64_t Ler(std::uint64_t posicao, void* destino, std::size_t n) noexcept {
     auto* saida = static_cast<unsigned char*>(destino);
+    const std::uint64_t tamanho = FArquivo.Tamanho();
     std::size_t lidos = 0;
-    while (lidos < n && posicao < FTamanho) {
+    while (lidos < n && posicao < tamanho) {
       if (posicao < FInicio || posicao >= FInicio + FCheia) {
         FInicio = posicao;
-        FCheia = static_cast<std::size_t>(std::min<std::uint64_t>(kJanela, FTamanho - posicao));
-        FEntrada.clear();
-        FEntrada.seekg(static_cast<std::streamoff>(posicao));
-        FEntrada.read(reinterpret_cast<char*>(FJanela.data()),
-                      static_cast<std::streamsize>(FCheia));
-        if (!FEntrada) {
-          FCheia = 0;
-          return -1;
-        }
+        FCheia = 0;
+        const std::int64_t r = FArquivo.Ler(posicao, FJanela.data(), kJanela);
+        if (r <= 0) return r < 0 ? -1 : static_cast<std::int64_t>(lidos);
+        FCheia = static_cast<std::size_t>(r);
       }
       const std::size_t deslocamento = static_cast<std::size_t>(posicao - FInicio);
       const std::size_t parte = std::min(n - lidos, FCheia - deslocamento);
@@ -119,7 +103,7 @@ class TFonteZip {
       case ZIP_SOURCE_READ: {
         const std::int64_t n = f.Ler(f.FPosicao, dados, static_cast<std::size_t>(tamanho));
         if (n < 0) {
-          zip_error_set(&f.FErro, ZIP_ER_READ, errno);
+          zip_error_set(&f.FErro, ZIP_ER_READ, 0);
           return -1;
         }
         f.FPosicao += static_cast<std::uint64_t>(n);
@@ -132,7 +116,7 @@ class TFonteZip {
         auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, dados, tamanho, &f.FErro);
         if (!st) return -1;
         zip_stat_init(st);
-        st->size = f.FTamanho;
+        st->size = f.Tamanho();
         st->valid |= ZIP_STAT_SIZE;
         return sizeof(zip_stat_t);
       }
@@ -140,7 +124,7 @@ class TFonteZip {
         return zip_error_to_data(&f.FErro, dados, tamanho);
       case ZIP_SOURCE_SEEK: {
         const zip_int64_t nova =
-            zip_source_seek_compute_offset(f.FPosicao, f.FTamanho, dados, tamanho, &f.FErro);
+            zip_source_seek_compute_offset(f.FPosicao, f.Tamanho(), dados, tamanho, &f.FErro);
         if (nova < 0) return -1;
         f.FPosicao = static_cast<std::uint64_t>(nova);
         return 0;
@@ -155,8 +139,7 @@ class TFonteZip {
     }
   }
 
-  std::ifstream FEntrada;
-  std::uint64_t FTamanho = 0;
+  plataforma::TArquivoLeitura FArquivo;
   std::uint64_t FPosicao = 0;  // libzip's
   std::vector<unsigned char> FJanela = std::vector<unsigned char>(kJanela);
   std::uint64_t FInicio = 0;
@@ -297,8 +280,7 @@ std::vector<TEntradaZip> LerEntradas(const std::vector<unsigned char>& bloco,
 }  // namespace
 
 TLeitorZip::TLeitorZip(const std::string& arquivo)
-    : FArquivo(arquivo),
-      FFonte(std::make_unique<TFonteZip>(arquivo, plataforma::CaminhoNativo(arquivo))) {
+    : FArquivo(arquivo), FFonte(std::make_unique<TFonteZip>(arquivo)) {
   FTamanho = FFonte->Tamanho();
   const TDiretorio d = LerDiretorio(*FFonte, arquivo);
   FEntradas = LerEntradas(FFonte->LerBloco(d.Posicao, static_cast<std::size_t>(d.Tamanho), arquivo),

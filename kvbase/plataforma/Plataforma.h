@@ -74,4 +74,24 @@ bool SomenteLeitura(const std::filesystem::path& caminho);
 // Windows-1252, the code page of the archives that reach us.
 std::string TextoPaginaPadrao(std::string_view bytes);
 
+// A file opened for reading at any position. On Windows others may read it meanwhile but not
+// write it, so an archive cannot change under its unpacking.
+class TArquivoLeitura {
+ public:
+  // `nome` is a ".\\name". Throws EFOpenError "Unable to open file "<nome>": <reason>".
+  explicit TArquivoLeitura(const std::string& nome);
+  ~TArquivoLeitura();
+  TArquivoLeitura(const TArquivoLeitura&) = delete;
+  TArquivoLeitura& operator=(const TArquivoLeitura&) = delete;
+
+  std::uint64_t Tamanho() const { return FTamanho; }
+  // Up to `n` bytes from `posicao`, fewer only at the end of the file; -1 when the system
+  // fails. Never throws, so that it can serve a C library's callback.
+  std::int64_t Ler(std::uint64_t posicao, void* destino, std::size_t n) noexcept;
+
+ private:
+  std::intptr_t FIdentificador = -1;  // the descriptor, or the Windows handle
+  std::uint64_t FTamanho = 0;
+};
+
 }  // namespace plataforma

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <ctime>
 
 #include "../Erros.h"
@@ -165,6 +166,36 @@ std::string TextoPaginaPadrao(std::string_view bytes) {
     AcrescentarUtf8(saida, b >= 0x80 && b < 0xA0 ? kCp1252[b - 0x80] : char32_t{b});
   }
   return saida;
+}
+
+TArquivoLeitura::TArquivoLeitura(const std::string& nome) {
+  const int fd = open(CaminhoNativo(nome).c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0) {
+    const int erro = errno;
+    if (fd >= 0) close(fd);
+    throw EFOpenError("Unable to open file \"" + nome + "\": " + std::strerror(erro));
+  }
+  FIdentificador = fd;
+  FTamanho = static_cast<std::uint64_t>(info.st_size);
+}
+
+TArquivoLeitura::~TArquivoLeitura() {
+  close(static_cast<int>(FIdentificador));
+}
+
+std::int64_t TArquivoLeitura::Ler(std::uint64_t posicao, void* destino, std::size_t n) noexcept {
+  auto* saida = static_cast<char*>(destino);
+  std::size_t lidos = 0;
+  while (lidos < n) {
+    const ssize_t r = pread(static_cast<int>(FIdentificador), saida + lidos, n - lidos,
+                            static_cast<off_t>(posicao + lidos));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) break;
+    lidos += static_cast<std::size_t>(r);
+  }
+  return static_cast<std::int64_t>(lidos);
 }
 
 }  // namespace plataforma

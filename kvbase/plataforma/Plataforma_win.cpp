@@ -87,6 +87,20 @@ std::string Estreito(std::wstring_view largo) {
   return texto;
 }
 
+EFOpenError ErroAbertura(const std::string& nome, DWORD codigo) {
+  wchar_t* texto = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, codigo, 0, reinterpret_cast<LPWSTR>(&texto), 0, nullptr);
+  std::wstring motivo = n ? std::wstring(texto, n) : L"error " + std::to_wstring(codigo);
+  if (texto) LocalFree(texto);
+  while (!motivo.empty() &&
+         (motivo.back() == L'\r' || motivo.back() == L'\n' || motivo.back() == L'.')) {
+    motivo.pop_back();
+  }
+  return EFOpenError("Unable to open file \"" + nome + "\": " + Estreito(motivo));
+}
+
 }  // namespace
 
 bool DefinirDataModificacao(const std::filesystem::path& caminho, const DataHoraLocal& data) {
@@ -137,6 +151,45 @@ std::string TextoPaginaPadrao(std::string_view bytes) {
   std::wstring largo(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, bytes.data(), tamanho, largo.data(), n);
   return Estreito(largo);
+}
+
+TArquivoLeitura::TArquivoLeitura(const std::string& nome) {
+  const HANDLE h = CreateFileW(CaminhoNativo(nome).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw ErroAbertura(nome, GetLastError());
+  LARGE_INTEGER tamanho{};
+  if (!GetFileSizeEx(h, &tamanho)) {
+    const DWORD erro = GetLastError();
+    CloseHandle(h);
+    throw ErroAbertura(nome, erro);
+  }
+  FIdentificador = reinterpret_cast<std::intptr_t>(h);
+  FTamanho = static_cast<std::uint64_t>(tamanho.QuadPart);
+}
+
+TArquivoLeitura::~TArquivoLeitura() {
+  CloseHandle(reinterpret_cast<HANDLE>(FIdentificador));
+}
+
+std::int64_t TArquivoLeitura::Ler(std::uint64_t posicao, void* destino, std::size_t n) noexcept {
+  auto* saida = static_cast<char*>(destino);
+  std::size_t lidos = 0;
+  while (lidos < n) {
+    // On a handle opened without FILE_FLAG_OVERLAPPED the structure only gives the position.
+    OVERLAPPED onde{};
+    const std::uint64_t p = posicao + lidos;
+    onde.Offset = static_cast<DWORD>(p & 0xFFFFFFFFu);
+    onde.OffsetHigh = static_cast<DWORD>(p >> 32);
+    const DWORD pedido = static_cast<DWORD>(std::min<std::size_t>(n - lidos, 1u << 30));
+    DWORD r = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(FIdentificador), saida + lidos, pedido, &r, &onde)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return -1;
+    }
+    if (r == 0) break;
+    lidos += r;
+  }
+  return static_cast<std::int64_t>(lidos);
 }
 
 }  // namespace plataforma

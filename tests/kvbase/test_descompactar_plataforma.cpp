@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "Erros.h"
 #include "plataforma/Plataforma.h"
 
 #if defined(_WIN32)
@@ -69,6 +70,36 @@ TEST_F(PlataformaArquivos, MarcaSomenteLeitura) {
   EXPECT_TRUE(plataforma::SomenteLeitura(a));
   EXPECT_FALSE(plataforma::SomenteLeitura(FPasta / "nao_existe.txt"));
   EXPECT_FALSE(plataforma::SomenteLeitura(FPasta));
+}
+
+TEST_F(PlataformaArquivos, LeituraEmQualquerPosicao) {
+  std::string conteudo;
+  for (int i = 0; i < 100000; ++i) conteudo += static_cast<char>(i * 7);
+  std::ofstream(FPasta / "dados.bin", std::ios::binary) << conteudo;
+  const fs::path anterior = fs::current_path();
+  fs::current_path(FPasta);
+  {
+    plataforma::TArquivoLeitura arquivo(".\\dados.bin");
+    EXPECT_EQ(arquivo.Tamanho(), conteudo.size());
+    std::string bloco(300, '\0');
+    EXPECT_EQ(arquivo.Ler(99900, bloco.data(), 300), 100);
+    EXPECT_EQ(bloco.substr(0, 100), conteudo.substr(99900));
+    EXPECT_EQ(arquivo.Ler(5, bloco.data(), 300), 300);
+    EXPECT_EQ(bloco, conteudo.substr(5, 300));
+    EXPECT_EQ(arquivo.Ler(200000, bloco.data(), 10), 0);
+#if defined(_WIN32)
+    // Nobody writes the file while it is being read.
+    EXPECT_FALSE(std::ofstream(FPasta / "dados.bin", std::ios::app).is_open());
+#endif
+  }
+  EXPECT_TRUE(std::ofstream(FPasta / "dados.bin", std::ios::app).is_open());
+  try {
+    plataforma::TArquivoLeitura ausente(".\\ausente.zip");
+    ADD_FAILURE();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message().rfind("Unable to open file \".\\ausente.zip\": ", 0), 0u) << e.Message();
+  }
+  fs::current_path(anterior);
 }
 
 TEST(PaginaPadrao, NomesSemUtf8) {
