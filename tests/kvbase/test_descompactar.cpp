@@ -265,6 +265,21 @@ TEST_P(FalhaDescompactar, ParaComOErroEGuardaOQueEscreveu) {
   for (const char* nome : c.ausentes) EXPECT_FALSE(fs::exists(nome)) << nome;
 }
 
+OpcoesZip Zip64(std::optional<std::uint64_t> entradas = std::nullopt,
+                std::optional<std::uint64_t> posicao = std::nullopt) {
+  OpcoesZip o;
+  o.zip64 = true;
+  o.entradas64 = entradas;
+  o.posicao64 = posicao;
+  return o;
+}
+
+OpcoesZip NoDisco(std::uint16_t disco) {
+  OpcoesZip o;
+  o.disco = disco;
+  return o;
+}
+
 EntradaTeste Com(EntradaTeste e, void (*ajuste)(EntradaTeste&)) {
   ajuste(e);
   return e;
@@ -307,8 +322,23 @@ INSTANTIATE_TEST_SUITE_P(
                   {"d64.txt"}},
         CasoFalha{"varios_discos",
                   {Arquivo("a.txt", "a.txt")},
-                  {"", 1},
+                  NoDisco(1),
                   "EZipError: A central directory split over multiple disks is unsupported.",
+                  {},
+                  {"a.txt"}},
+        CasoFalha{"zip64", {Arquivo("a.txt", "a.txt")}, Zip64(), "", {"a.txt"}, {}},
+        CasoFalha{"zip64_entradas_demais",
+                  {Arquivo("a.txt", "a.txt")},
+                  Zip64(2147483648u),
+                  "EZipError: Encountered 2147483648 file entries; maximum supported is "
+                  "2147483647.",
+                  {},
+                  {"a.txt"}},
+        CasoFalha{"zip64_posicao_demais",
+                  {Arquivo("a.txt", "a.txt")},
+                  Zip64(std::nullopt, 1ull << 63),
+                  "EZipError: Position/offset 9223372036854775808 is larger than maximum "
+                  "supported 9223372036854775807.",
                   {},
                   {"a.txt"}},
         CasoFalha{"deflate_danificado",

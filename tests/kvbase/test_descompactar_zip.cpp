@@ -13,6 +13,10 @@ void Poe32(std::string& s, std::uint32_t v) {
   Poe16(s, v & 0xFFFF);
   Poe16(s, v >> 16);
 }
+void Poe64(std::string& s, std::uint64_t v) {
+  Poe32(s, static_cast<std::uint32_t>(v));
+  Poe32(s, static_cast<std::uint32_t>(v >> 32));
+}
 
 // qCompress gives a zlib stream behind a 4-byte length: the raw deflate data lies between the
 // 2-byte zlib header and the 4-byte Adler-32 trailer.
@@ -89,13 +93,31 @@ std::string MontarZip(const std::vector<EntradaTeste>& entradas, const OpcoesZip
   }
   const auto inicioCentral = static_cast<std::uint32_t>(zip.size());
   zip += central;
+  if (opcoes.zip64) {
+    const std::uint64_t quantas = opcoes.entradas64.value_or(entradas.size());
+    const auto inicioFim64 = static_cast<std::uint64_t>(zip.size());
+    Poe32(zip, 0x06064b50);
+    Poe64(zip, 44);
+    Poe16(zip, 45);
+    Poe16(zip, 45);
+    Poe32(zip, 0);
+    Poe32(zip, 0);
+    Poe64(zip, quantas);
+    Poe64(zip, quantas);
+    Poe64(zip, central.size());
+    Poe64(zip, opcoes.posicao64.value_or(inicioCentral));
+    Poe32(zip, 0x07064b50);
+    Poe32(zip, 0);
+    Poe64(zip, inicioFim64);
+    Poe32(zip, 1);
+  }
   Poe32(zip, 0x06054b50);
   Poe16(zip, opcoes.disco);
   Poe16(zip, opcoes.disco);
-  Poe16(zip, static_cast<std::uint32_t>(entradas.size()));
-  Poe16(zip, static_cast<std::uint32_t>(entradas.size()));
-  Poe32(zip, static_cast<std::uint32_t>(central.size()));
-  Poe32(zip, inicioCentral);
+  Poe16(zip, opcoes.zip64 ? 0xFFFF : static_cast<std::uint32_t>(entradas.size()));
+  Poe16(zip, opcoes.zip64 ? 0xFFFF : static_cast<std::uint32_t>(entradas.size()));
+  Poe32(zip, opcoes.zip64 ? 0xFFFFFFFF : static_cast<std::uint32_t>(central.size()));
+  Poe32(zip, opcoes.zip64 ? 0xFFFFFFFF : inicioCentral);
   Poe16(zip, static_cast<std::uint32_t>(opcoes.comentario.size()));
   return zip + opcoes.comentario;
 }

@@ -24,6 +24,9 @@ struct EntradaTeste {
 struct OpcoesZip {
   std::string comentario;
   std::uint16_t disco = 0;
+  bool zip64 = false;  // the ZIP64 end records, the classic one only marking them
+  std::optional<std::uint64_t> entradas64;  // a false count or offset in the ZIP64 record
+  std::optional<std::uint64_t> posicao64;
 };
 
 std::string MontarZip(const std::vector<EntradaTeste>& entradas, const OpcoesZip& opcoes = {});
