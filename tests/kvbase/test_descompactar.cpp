@@ -419,11 +419,16 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoAtributos{"macintosh_ignorado", 7, 0x01, false}),
     [](const auto& p) { return std::string(p.param.caso); });
 
-class NomeForaDoDestino : public Descompactar, public ::testing::WithParamInterface<const char*> {};
+struct CasoFora {
+  const char* caso;
+  const char* nome;  // "" for the test folder's own absolute path
+};
+
+class NomeForaDoDestino : public Descompactar, public ::testing::WithParamInterface<CasoFora> {};
 
 TEST_P(NomeForaDoDestino, EhRecusadoSemEscreverNada) {
-  std::string nome = GetParam();
-  if (nome == "ABSOLUTO") nome = (Pasta / "fora.txt").string();
+  std::string nome = GetParam().nome;
+  if (nome.empty()) nome = (Pasta / "fora.txt").string();
   EXPECT_EQ(Falha({Arquivo("ok.txt", "ok"), Arquivo(nome, "fora")}, ".\\dest"),
             "EZipError: Entry " + nome + " leads outside the destination folder.");
   EXPECT_EQ(Ler("dest/ok.txt"), "ok");
@@ -433,9 +438,16 @@ TEST_P(NomeForaDoDestino, EhRecusadoSemEscreverNada) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Descompactar, NomeForaDoDestino,
-                         ::testing::Values("../fora.txt", "sub/../../fora.txt", "..\\fora.txt",
-                                           ".../fora.txt", "sub/.. /fora.txt", "ABSOLUTO",
-                                           "\\fora.txt", "C:fora.txt", "C:\\fora.txt"));
+                         ::testing::Values(CasoFora{"pai", "../fora.txt"},
+                                           CasoFora{"pai_depois_de_pasta", "sub/../../fora.txt"},
+                                           CasoFora{"pai_barra_invertida", "..\\fora.txt"},
+                                           CasoFora{"tres_pontos", ".../fora.txt"},
+                                           CasoFora{"pontos_e_branco", "sub/.. /fora.txt"},
+                                           CasoFora{"absoluto", ""},
+                                           CasoFora{"raiz_windows", "\\fora.txt"},
+                                           CasoFora{"unidade_relativa", "C:fora.txt"},
+                                           CasoFora{"unidade", "C:\\fora.txt"}),
+                         [](const auto& p) { return std::string(p.param.caso); });
 
 TEST_F(Descompactar, LigacaoParaForaEhRecusadaParaDentroEhSeguida) {
   fs::create_directories("dest/sub");
