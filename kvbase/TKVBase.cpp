@@ -279,12 +279,12 @@ void TKVBase::Descompactar(const std::string& arquivo, const std::string& destin
 
 void TKVBase::ProgressoDescompactar(QObject*, double percentual) {
   if (!Progresso) return;
+  // The bar would ignore a position outside its range; it shows the nearest end instead.
   const double truncado = std::trunc(percentual);
   const int posicao = truncado > Progresso->maximum()   ? Progresso->maximum()
                       : truncado < Progresso->minimum() ? Progresso->minimum()
                                                         : static_cast<int>(truncado);
-  Progresso->setValue(posicao);
-  QCoreApplication::processEvents();
+  FRitmo.Mostrar(*Progresso, posicao);
 }
 
 double TKVBase::Arredondar(std::uint8_t precisao, double valor) {

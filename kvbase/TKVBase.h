@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "TRitmoEventos.h"
+
 class QObject;
 class QProgressBar;
 class TTradutorPO;
@@ -70,6 +72,7 @@ class TKVBase {
 
  private:
   std::unique_ptr<TTradutorPO> FTradutor;
+  TRitmoEventos FRitmo;
 };
 
 // The one base services object; null before the main window creates it and after it frees it.
