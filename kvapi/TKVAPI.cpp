@@ -2,10 +2,6 @@
 
 #include <QCoreApplication>
 #include <QProgressBar>
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -37,9 +33,6 @@ constexpr const char* kServico = "php/api.php";
 constexpr const char* kUsuario = "kelvaro_api";
 constexpr const char* kSenha = "@Bxe4093fad";
 constexpr std::size_t kBlocoProgresso = 4096;
-constexpr std::size_t kBlocoMemoria = 8 << 20;
-constexpr std::size_t kPaginaGrande = 2 << 20;
-constexpr std::chrono::milliseconds kIntervaloEventos{10};
 
 std::string Base64(const std::string& texto) {
   static constexpr char kAlfabeto[] =
@@ -58,60 +51,6 @@ std::string Base64(const std::string& texto) {
   return saida;
 }
 
-struct LiberarBloco {
-  void operator()(char* p) const { std::free(p); }
-};
-using TBloco = std::unique_ptr<char, LiberarBloco>;
-
-TBloco NovoBloco() {
-#ifdef __linux__
-  // Touching hundreds of megabytes page by page costs more than receiving them; large pages
-  // take that fault count down five hundred times.
-  TBloco bloco(static_cast<char*>(std::aligned_alloc(kPaginaGrande, kBlocoMemoria)));
-  if (bloco) madvise(bloco.get(), kBlocoMemoria, MADV_HUGEPAGE);
-#else
-  TBloco bloco(static_cast<char*>(std::malloc(kBlocoMemoria)));
-#endif
-  if (!bloco) throw std::bad_alloc();
-  return bloco;
-}
-
-// The received body in fixed blocks: no up-front reservation a lying Content-Length could
-// inflate, and no copy when it grows.
-class TCorpoRecebido {
- public:
-  void Acrescentar(const char* dados, std::size_t n) {
-    while (n > 0) {
-      if (FBlocos.empty() || FUsadoUltimo == kBlocoMemoria) {
-        FBlocos.push_back(NovoBloco());
-        FUsadoUltimo = 0;
-      }
-      const std::size_t k = std::min(n, kBlocoMemoria - FUsadoUltimo);
-      std::memcpy(FBlocos.back().get() + FUsadoUltimo, dados, k);
-      FUsadoUltimo += k;
-      FTamanho += k;
-      dados += k;
-      n -= k;
-    }
-  }
-
-  std::uint64_t Tamanho() const { return FTamanho; }
-
-  // Writes everything; false when the stream failed.
-  bool Gravar(std::ostream& saida) const {
-    for (std::size_t i = 0; i < FBlocos.size() && saida; ++i) {
-      const std::size_t n = i + 1 == FBlocos.size() ? FUsadoUltimo : kBlocoMemoria;
-      saida.write(FBlocos[i].get(), static_cast<std::streamsize>(n));
-    }
-    return static_cast<bool>(saida);
-  }
-
- private:
-  std::vector<TBloco> FBlocos;
-  std::size_t FUsadoUltimo = 0;
-  std::uint64_t FTamanho = 0;
-};
-
 // Folder part of a file name as written, without the trailing separator ("" for none).
 std::string PastaDe(const std::string& arquivo) {
   const auto barra = arquivo.find_last_of("\\/");
@@ -120,60 +59,72 @@ std::string PastaDe(const std::string& arquivo) {
   return arquivo.substr(0, barra);
 }
 
-// A temporary file beside the target, removed unless it was moved over the target.
+// The body on its way to the local file: written into a temporary file beside it as it
+// arrives, and moved over it only once complete and flushed, so that the local file (the
+// product's own executable, among others) changes whole or not at all. A full disk or a lost
+// volume leaves the former file as it was and no temporary file behind.
 class TArquivoTemporario {
  public:
-  explicit TArquivoTemporario(const fs::path& alvo) {
+  explicit TArquivoTemporario(std::string nome)
+      : FNome(std::move(nome)), FAlvo(plataforma::CaminhoNativo(FNome)) {
     std::random_device aleatorio;
     char sufixo[32];
     std::snprintf(sufixo, sizeof sufixo, ".%08x.tmp", aleatorio());
-    FCaminho = alvo;
+    FCaminho = FAlvo;
     FCaminho += sufixo;
   }
   ~TArquivoTemporario() {
+    if (FMovido) return;
+    FSaida.close();
     std::error_code ignorado;
-    if (!FMovido) fs::remove(FCaminho, ignorado);
+    fs::remove(FCaminho, ignorado);
   }
   TArquivoTemporario(const TArquivoTemporario&) = delete;
   TArquivoTemporario& operator=(const TArquivoTemporario&) = delete;
 
-  const fs::path& Caminho() const { return FCaminho; }
-  void Movido() { FMovido = true; }
+  void Abrir() {
+    FSaida.open(FCaminho, std::ios::binary | std::ios::trunc);
+    if (!FSaida) {
+      throw EFCreateError("Unable to create file \"" + FNome + "\": " + std::strerror(errno));
+    }
+  }
+
+  void Escrever(const char* dados, std::size_t n) {
+    FSaida.write(dados, static_cast<std::streamsize>(n));
+    if (!FSaida) Falha();
+    FEscritos += n;
+  }
+
+  // Replaces the local file; returns the number of bytes written.
+  std::uint64_t Substituir() {
+    if (!FSaida.is_open()) Abrir();
+    if (!FSaida.flush()) Falha();
+    FSaida.close();
+    if (!FSaida) Falha();
+    // A replaced file keeps its permissions, as when it was overwritten in place.
+    std::error_code erro;
+    const auto anterior = fs::status(FAlvo, erro);
+    if (!erro && fs::is_regular_file(anterior)) {
+      fs::permissions(FCaminho, anterior.permissions(), erro);
+    }
+    fs::rename(FCaminho, FAlvo, erro);
+    if (erro) throw EFCreateError("Unable to create file \"" + FNome + "\": " + erro.message());
+    FMovido = true;
+    return FEscritos;
+  }
 
  private:
+  [[noreturn]] void Falha() const {
+    throw EWriteError("Unable to write file \"" + FNome + "\": " + std::strerror(errno));
+  }
+
+  std::string FNome;
+  fs::path FAlvo;
   fs::path FCaminho;
+  std::ofstream FSaida;
+  std::uint64_t FEscritos = 0;
   bool FMovido = false;
 };
-
-// Stores the body as `nome`: all of it in a temporary file first, then renamed over the
-// target, so that a full disk or a lost volume never leaves a truncated product behind.
-// Returns the number of bytes written.
-std::uint64_t GravarSubstituindo(const std::string& nome, const TCorpoRecebido& corpo) {
-  const fs::path alvo = plataforma::CaminhoNativo(nome);
-  TArquivoTemporario temporario(alvo);
-  {
-    std::ofstream saida(temporario.Caminho(), std::ios::binary | std::ios::trunc);
-    if (!saida) {
-      throw EFCreateError("Unable to create file \"" + nome + "\": " + std::strerror(errno));
-    }
-    if (!corpo.Gravar(saida) || !saida.flush()) {
-      const int erro = errno;
-      throw EWriteError("Unable to write file \"" + nome + "\": " + std::strerror(erro));
-    }
-    saida.close();
-    if (!saida) throw EWriteError("Unable to write file \"" + nome + "\": " + std::strerror(errno));
-  }
-  // A replaced file keeps its permissions, as when it was overwritten in place.
-  std::error_code erro;
-  const auto anterior = fs::status(alvo, erro);
-  if (!erro && fs::is_regular_file(anterior)) {
-    fs::permissions(temporario.Caminho(), anterior.permissions(), erro);
-  }
-  fs::rename(temporario.Caminho(), alvo, erro);
-  if (erro) throw EFCreateError("Unable to create file \"" + nome + "\": " + erro.message());
-  temporario.Movido();
-  return corpo.Tamanho();
-}
 
 std::uint64_t TamanhoArquivo(const std::string& nome) {
   std::ifstream entrada(plataforma::CaminhoNativo(nome), std::ios::binary | std::ios::ate);
@@ -274,31 +225,31 @@ bool TKVAPI::BaixarArquivo(const std::string& caminho, const std::string& arquiv
       if (!fs::is_directory(nativa, ignorado)) fs::create_directory(nativa, ignorado);
     }
 
-    TCorpoRecebido corpo;
+    TArquivoTemporario temporario(arquivoLocal);
     {
       TClienteHTTP cliente({FPemConfianca, std::chrono::milliseconds(3000), FLimiteSilencio});
       std::int64_t declarado = -1;
       std::int64_t recebidos = 0;
-      cliente.AoReceberCabecalho = [&declarado](int status, std::int64_t tamanho) {
+      cliente.AoReceberCabecalho = [&](int status, std::int64_t tamanho) {
         if (status != 200) {
           throw EHTTPClient("Unexpected response status code: " + std::to_string(status));
         }
         declarado = tamanho;
+        temporario.Abrir();
       };
       cliente.AoReceberDados = [&](const char* dados, std::size_t n) {
+        temporario.Escrever(dados, n);
         while (n > 0) {
           const std::size_t bloco = std::min(n, kBlocoProgresso);
-          corpo.Acrescentar(dados, bloco);
           recebidos += static_cast<std::int64_t>(bloco);
           ProgressoDownload(nullptr, declarado, recebidos);
-          dados += bloco;
           n -= bloco;
         }
       };
       cliente.Executar({"GET", FUrlBase + caminho, {}, ""});
     }
 
-    const std::uint64_t escritos = GravarSubstituindo(arquivoLocal, corpo);
+    const std::uint64_t escritos = temporario.Substituir();
     armazenado = TamanhoArquivo(arquivoLocal) == escritos;
 
     if (armazenado && descompactar && ObjBase) {
@@ -325,15 +276,5 @@ void TKVAPI::ProgressoDownload(QObject*, std::int64_t tamanhoDeclarado, std::int
   const long double posicao =
       static_cast<long double>(recebidos) / static_cast<long double>(tamanhoDeclarado) * 100.0L;
   // The default rounding mode takes halves to the even neighbour.
-  const int valor = static_cast<int>(std::nearbyintl(posicao));
-  const bool mudou = valor != Barra->value();
-  Barra->setValue(valor);
-  // Processing events costs about ten microseconds, which after every 4 KiB block would halve
-  // a fast download; a window that hears from us every 10 ms, and at each new position, stays
-  // as lively.
-  const auto agora = std::chrono::steady_clock::now();
-  if (mudou || agora - FUltimosEventos >= kIntervaloEventos) {
-    FUltimosEventos = agora;
-    QCoreApplication::processEvents();
-  }
+  FRitmo.Mostrar(*Barra, static_cast<int>(std::nearbyintl(posicao)));
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "TRitmoEventos.h"
+
 class QObject;
 class QProgressBar;
 
@@ -29,12 +31,12 @@ class TKVAPI {
   // The date the service publishes for `caminho` (member "data" of "opc" 9), or "".
   std::string ConsultarData(const std::string& caminho);
 
-  // GETs base URL + `caminho` into memory and stores it as `arquivoLocal`, through a temporary
-  // file in the same folder that replaces it only when complete (a failure leaves the former
-  // file as it was). The folder is created when missing, one level only. With `descompactar`
-  // the file is then unpacked into its folder by ObjBase->Descompactar (Progresso lent Barra
-  // meanwhile) and deleted. Returns whether the stored file has the received size: true also
-  // when only the unpacking failed.
+  // GETs base URL + `caminho` and stores it as `arquivoLocal`: the body goes into a temporary
+  // file in the same folder as it arrives, which replaces the local file only when complete
+  // and flushed (a failure leaves the former file as it was). The folder is created when missing,
+  // one level only. With `descompactar` the file is then unpacked into its folder by
+  // ObjBase->Descompactar (Progresso lent Barra meanwhile) and deleted. Returns whether the stored
+  // file has the received size: true also when only the unpacking failed.
   bool BaixarArquivo(const std::string& caminho, const std::string& arquivoLocal,
                      bool descompactar);
 
@@ -50,5 +52,5 @@ class TKVAPI {
   std::string FUrlBase;
   std::string FPemConfianca;
   std::chrono::milliseconds FLimiteSilencio;
-  std::chrono::steady_clock::time_point FUltimosEventos{};
+  TRitmoEventos FRitmo;
 };
