@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <unordered_set>
-#include <vector>
 
 #include "Erros.h"
 #include "TLeitorZip.h"
@@ -174,10 +174,10 @@ class TDescompactacao {
     std::uint64_t escrito = 0;
     std::uint64_t marca = FPasso;
     const std::size_t bloco = informa ? kBloco : kBlocoGuardado;
-    while (const std::size_t n = leitura.Ler(FBloco.data(), bloco)) {
-      arquivo.write(FBloco.data(), static_cast<std::streamsize>(n));
+    for (std::string_view parte; !(parte = leitura.Ler(bloco)).empty();) {
+      arquivo.write(parte.data(), static_cast<std::streamsize>(parte.size()));
       if (!arquivo) throw EWriteError("Stream write error");
-      escrito += n;
+      escrito += parte.size();
       if (informa && tamanho > 0 && escrito > marca) {
         Informar(100.0 * static_cast<double>(escrito) / static_cast<double>(tamanho));
         marca += FPasso;
@@ -208,7 +208,6 @@ class TDescompactacao {
   std::string FPasta;
   fs::path FBase;
   std::uint64_t FPasso = 0;
-  std::vector<char> FBloco = std::vector<char>(kBlocoGuardado);
 };
 
 }  // namespace

@@ -1,7 +1,10 @@
 #pragma once
 // Reading side of a ZIP archive: its central directory and the checked data of each entry.
-// libzip inflates and checks the CRC-32; the general-purpose flags, the host system and the
-// raw names it keeps to itself are read from the central directory here.
+// libzip opens the archive and bounds each entry's raw data; stored and deflated data is then
+// read in large blocks, inflated with zlib and its CRC-32 checked here, which is much cheaper
+// than libzip's layered reading in small pieces. Other methods libzip reads go through it.
+// The general-purpose flags, the host system and the raw names it keeps to itself are read
+// from the central directory here.
 
 #include <zip.h>
 
@@ -9,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One entry of the central directory, in the terms the unpacking needs.
@@ -47,21 +51,45 @@ class TLeitorZip {
   // Whether the entry's data can be read: stored, deflated or another method libzip reads.
   static bool MetodoSuportado(std::uint16_t metodo);
 
-  // The data of one entry, uncompressed, its CRC-32 checked at the end.
+  // The buffers and the inflater the readings share.
+  struct TMemoria;
+
+  // The data of one entry, uncompressed, its CRC-32 checked at the end. Only one reading at a
+  // time: they share the reader's buffers and inflater.
   class TLeitura {
    public:
-    // Up to `tamanho` bytes; 0 at the end. Throws EZipError "Invalid CRC checksum while
-    // unzipping <entry>." on a mismatch and the library's error for damaged data.
-    std::size_t Ler(char* destino, std::size_t tamanho);
+    // The next at most `maximo` bytes, in the reader's own memory, valid until the next call;
+    // empty at the end. Throws EZipError "Invalid CRC checksum while unzipping <entry>." on a
+    // mismatch and the library's error for damaged data, after the bytes before the damage.
+    std::string_view Ler(std::size_t maximo);
 
    private:
     friend class TLeitorZip;
     struct Fechar {
       void operator()(zip_file_t* f) const { zip_fclose(f); }
     };
-    TLeitura(zip_file_t* arquivo, std::string nome) : FArquivo(arquivo), FNome(std::move(nome)) {}
+    TLeitura(zip_file_t* arquivo, const TEntradaZip& entrada, const zip_stat_t& estado, bool bruta,
+             TMemoria& memoria);
+    std::string_view LerBruta(std::size_t maximo);
+    std::string_view LerInflada(std::size_t maximo);
+    void Inflar();
+    void Concluir();
+
     std::unique_ptr<zip_file_t, Fechar> FArquivo;
     std::string FNome;
+    std::uint16_t FMetodo = 0;
+    bool FBruta = false;  // raw bytes from libzip, inflated and checked here
+    TMemoria* FMemoria = nullptr;
+    std::uint32_t FCrcEsperado = 0;
+    std::uint64_t FTamanhoEsperado = 0;
+    bool FConfereCrc = false;  // what the central directory records, as libzip checks it
+    bool FConfereTamanho = false;
+    std::uint32_t FCrc = 0;
+    std::uint64_t FTamanho = 0;
+    std::string_view FPendente;  // inflated, not yet handed out
+    bool FFimEntrada = false;    // the raw data is all read
+    bool FFim = false;           // nothing more will be inflated
+    std::string FErro;           // raised once the bytes before it are handed out
   };
 
   // Throws EZipError "Unsupported compression format <n>" for a method not read, and the
@@ -77,4 +105,5 @@ class TLeitorZip {
   std::uint64_t FTamanho = 0;
   std::vector<TEntradaZip> FEntradas;
   std::unique_ptr<zip_t, Descartar> FZip;
+  std::unique_ptr<TMemoria> FMemoria;
 };
