@@ -2,6 +2,11 @@
 
 #include <zlib.h>
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define KV_CRC_CLMUL 1
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -32,19 +37,60 @@ std::uint64_t Le64(const unsigned char* p) {
   return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
 }
 
-// Names are a few dozen bytes: a table would cost more than it saves.
-std::uint32_t Crc32(const unsigned char* p, std::size_t n) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 EZipError Corrompido(const std::string& arquivo) {
   return EZipError("Corrupt ZIP file " + arquivo + ".");
 }
+
+#ifdef KV_CRC_CLMUL
+#define KV_ALVO_CLMUL __attribute__((target("pclmul,sse4.1")))
+
+KV_ALVO_CLMUL __m128i Carregar(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// `a` folded forward by the distance `k` stands for, with the next block `b` added.
+KV_ALVO_CLMUL __m128i Dobrar(__m128i a, __m128i k, __m128i b) {
+  return _mm_xor_si128(
+      _mm_xor_si128(_mm_clmulepi64_si128(a, k, 0x00), _mm_clmulepi64_si128(a, k, 0x11)), b);
+}
+
+// CRC-32 by folding with carry-less multiplication: zlib's table method takes as long as
+// inflating highly compressible data. The constants are x^n mod P(x) for the reflected
+// polynomial at the fold distances (4 x 128, 128 and 64 bits), then P(x) and the Barrett
+// constant for the final reduction. `estado` is the inverted CRC, `n` a multiple of 16, >= 64.
+KV_ALVO_CLMUL std::uint32_t CrcDobrado(std::uint32_t estado, const unsigned char* p,
+                                       std::size_t n) {
+  const __m128i k1k2 = _mm_set_epi64x(0x1c6e41596, 0x154442bd4);
+  const __m128i k3k4 = _mm_set_epi64x(0x0ccaa009e, 0x1751997d0);
+  const __m128i k5 = _mm_set_epi64x(0, 0x163cd6124);
+  const __m128i polinomio = _mm_set_epi64x(0x1f7011641, 0x1db710641);
+  const __m128i mascara32 = _mm_setr_epi32(~0, 0, ~0, 0);
+
+  __m128i x1 = _mm_xor_si128(Carregar(p), _mm_cvtsi32_si128(static_cast<int>(estado)));
+  __m128i x2 = Carregar(p + 16), x3 = Carregar(p + 32), x4 = Carregar(p + 48);
+  p += 64;
+  n -= 64;
+  for (; n >= 64; p += 64, n -= 64) {
+    x1 = Dobrar(x1, k1k2, Carregar(p));
+    x2 = Dobrar(x2, k1k2, Carregar(p + 16));
+    x3 = Dobrar(x3, k1k2, Carregar(p + 32));
+    x4 = Dobrar(x4, k1k2, Carregar(p + 48));
+  }
+  x1 = Dobrar(x1, k3k4, x2);
+  x1 = Dobrar(x1, k3k4, x3);
+  x1 = Dobrar(x1, k3k4, x4);
+  for (; n >= 16; p += 16, n -= 16) x1 = Dobrar(x1, k3k4, Carregar(p));
+
+  // 128 bits to 64, then Barrett reduction to 32.
+  x2 = _mm_clmulepi64_si128(x1, k3k4, 0x10);
+  x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), x2);
+  x2 = _mm_srli_si128(x1, 4);
+  x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, mascara32), k5, 0x00), x2);
+  x2 = _mm_clmulepi64_si128(_mm_and_si128(x1, mascara32), polinomio, 0x10);
+  x2 = _mm_clmulepi64_si128(_mm_and_si128(x2, mascara32), polinomio, 0x00);
+  return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, x2), 1));
+}
+#endif
 
 }  // namespace
 
@@ -250,7 +296,7 @@ std::string NomeUtf8(std::uint16_t flags, const unsigned char* nome, std::size_t
     const unsigned char* dados = extra + i + 4;
     if (i + 4 + tamanho > tamanhoExtra) break;
     if (campo == kCampoCaminhoUnicode && tamanho >= 5 && dados[0] == 1 &&
-        Le32(dados + 1) == Crc32(nome, tamanhoNome)) {
+        Le32(dados + 1) == TLeitorZip::Crc32(0, nome, tamanhoNome)) {
       return std::string(reinterpret_cast<const char*>(dados + 5), tamanho - 5);
     }
     i += 4 + tamanho;
@@ -289,6 +335,26 @@ std::vector<TEntradaZip> LerEntradas(const std::vector<unsigned char>& bloco,
 }
 
 }  // namespace
+
+std::uint32_t TLeitorZip::Crc32(std::uint32_t crc, const void* dados, std::size_t n) {
+  const auto* p = static_cast<const unsigned char*>(dados);
+#ifdef KV_CRC_CLMUL
+  if (n >= 64 && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1")) {
+    const std::size_t dobrados = n & ~std::size_t{15};
+    crc = ~CrcDobrado(~crc, p, dobrados);
+    p += dobrados;
+    n -= dobrados;
+  }
+#endif
+  // zlib takes at most 4 GiB per call.
+  while (n > 0) {
+    const std::size_t parte = std::min<std::size_t>(n, 1u << 30);
+    crc = static_cast<std::uint32_t>(crc32(crc, p, static_cast<uInt>(parte)));
+    p += parte;
+    n -= parte;
+  }
+  return crc;
+}
 
 TLeitorZip::TLeitorZip(const std::string& arquivo)
     : FArquivo(arquivo),
@@ -412,7 +478,7 @@ TLeitorZip::TLeitura::TLeitura(zip_file_t* arquivo, const TEntradaZip& entrada,
       FTamanhoEsperado(estado.size),
       FConfereCrc((estado.valid & ZIP_STAT_CRC) != 0),
       FConfereTamanho((estado.valid & ZIP_STAT_SIZE) != 0),
-      FCrc(static_cast<std::uint32_t>(crc32(0, nullptr, 0))) {}
+      FCrc(0) {}
 
 std::string_view TLeitorZip::TLeitura::Ler(std::size_t maximo) {
   if (FBruta) return FMetodo == ZIP_CM_STORE ? LerBruta(maximo) : LerInflada(maximo);
@@ -431,34 +497,36 @@ std::string_view TLeitorZip::TLeitura::LerBruta(std::size_t maximo) {
     return {};
   }
   const auto tamanho = static_cast<std::size_t>(n);
-  FCrc = static_cast<std::uint32_t>(
-      crc32(FCrc, reinterpret_cast<const Bytef*>(entrada.data()), static_cast<uInt>(tamanho)));
+  FCrc = Crc32(FCrc, entrada.data(), tamanho);
   FTamanho += tamanho;
   return {entrada.data(), tamanho};
 }
 
+// Whole blocks of `maximo` until the end, as libzip gives them.
 std::string_view TLeitorZip::TLeitura::LerInflada(std::size_t maximo) {
-  while (FPendente.empty()) {
+  maximo = std::min(maximo, FMemoria->Saida.size());
+  while (FPendente.size() < maximo && !FFim) Inflar();
+  if (FPendente.empty()) {
     if (!FErro.empty()) throw EZipError(FErro);
-    if (FFim) {
-      Concluir();
-      return {};
-    }
-    Inflar();
+    Concluir();
+    return {};
   }
   const std::string_view parte = FPendente.substr(0, maximo);
   FPendente.remove_prefix(parte.size());
   return parte;
 }
 
-// Inflates into the whole output buffer at once: zlib then takes its fast path nearly always
-// and copies to its window only the last 32 KiB of each call instead of every byte.
+// Inflates into the rest of the output buffer at once, behind the bytes not yet handed out:
+// zlib then takes its fast path nearly always and copies to its window only the last 32 KiB
+// of each call instead of every byte.
 void TLeitorZip::TLeitura::Inflar() {
   z_stream& z = *FMemoria->Inflador;
   std::vector<char>& entrada = FMemoria->Entrada;
   std::vector<char>& saida = FMemoria->Saida;
-  z.next_out = reinterpret_cast<Bytef*>(saida.data());
-  z.avail_out = static_cast<uInt>(saida.size());
+  const std::size_t guardados = FPendente.size();
+  if (guardados > 0) std::memmove(saida.data(), FPendente.data(), guardados);
+  z.next_out = reinterpret_cast<Bytef*>(saida.data() + guardados);
+  z.avail_out = static_cast<uInt>(saida.size() - guardados);
   while (z.avail_out > 0) {
     if (z.avail_in == 0 && !FFimEntrada) {
       const zip_int64_t n = zip_fread(FArquivo.get(), entrada.data(), entrada.size());
@@ -479,11 +547,10 @@ void TLeitorZip::TLeitura::Inflar() {
       FErro = MensagemZip(ZIP_ER_ZLIB, r);
     break;
   }
-  const std::size_t feitos = saida.size() - z.avail_out;
-  FCrc = static_cast<std::uint32_t>(
-      crc32(FCrc, reinterpret_cast<const Bytef*>(saida.data()), static_cast<uInt>(feitos)));
+  const std::size_t feitos = saida.size() - guardados - z.avail_out;
+  FCrc = Crc32(FCrc, saida.data() + guardados, feitos);
   FTamanho += feitos;
-  FPendente = {saida.data(), feitos};
+  FPendente = {saida.data(), guardados + feitos};
 }
 
 void TLeitorZip::TLeitura::Concluir() {

@@ -50,6 +50,9 @@ class TLeitorZip {
   std::uint64_t Tamanho() const { return FTamanho; }
   // Whether the entry's data can be read: stored, deflated or another method libzip reads.
   static bool MetodoSuportado(std::uint16_t metodo);
+  // zlib's crc32 (`crc` the value so far, 0 to start), faster where the processor multiplies
+  // without carries.
+  static std::uint32_t Crc32(std::uint32_t crc, const void* dados, std::size_t n);
 
   // The buffers and the inflater the readings share.
   struct TMemoria;
@@ -58,9 +61,10 @@ class TLeitorZip {
   // time: they share the reader's buffers and inflater.
   class TLeitura {
    public:
-    // The next at most `maximo` bytes, in the reader's own memory, valid until the next call;
-    // empty at the end. Throws EZipError "Invalid CRC checksum while unzipping <entry>." on a
-    // mismatch and the library's error for damaged data, after the bytes before the damage.
+    // The next `maximo` bytes (fewer only at the end), in the reader's own memory, valid until
+    // the next call; empty at the end. Throws EZipError "Invalid CRC checksum while unzipping
+    // <entry>." on a mismatch and the library's error for damaged data, after the bytes before the
+    // damage.
     std::string_view Ler(std::size_t maximo);
 
    private:

@@ -349,6 +349,61 @@ INSTANTIATE_TEST_SUITE_P(
                   {}}),
     [](const auto& p) { return std::string(p.param.caso); });
 
+// Deflate data of `conteudo` in stored blocks, the last one not marked final: whatever follows
+// decides how the stream goes on.
+std::string BlocosGuardados(const std::string& conteudo) {
+  std::string dados;
+  for (std::size_t i = 0; i < conteudo.size(); i += 65535) {
+    const auto n = static_cast<std::uint16_t>(std::min<std::size_t>(65535, conteudo.size() - i));
+    const std::uint16_t inverso = static_cast<std::uint16_t>(~n);
+    dados += '\0';
+    dados += {static_cast<char>(n & 0xFF), static_cast<char>(n >> 8),
+              static_cast<char>(inverso & 0xFF), static_cast<char>(inverso >> 8)};
+    dados += conteudo.substr(i, n);
+  }
+  return dados;
+}
+
+struct CasoDano {
+  const char* caso;
+  std::string dados;
+  std::string erro;
+  std::size_t gravados;  // bytes of the content the file holds after the failure
+};
+
+class DanoDeflate : public Descompactar, public ::testing::WithParamInterface<CasoDano> {
+ public:
+  static std::string Conteudo() { return Aleatorio(150000, 6); }
+};
+
+// The bytes inflated before the damage are written, however far ahead they were inflated.
+TEST_P(DanoDeflate, ParaComOErroDepoisDeGravarOQueVeioAntes) {
+  EntradaTeste e = Arquivo("d.bin", DanoDeflate::Conteudo());
+  e.dados = GetParam().dados;
+  EXPECT_EQ(Falha({e}), GetParam().erro);
+  EXPECT_EQ(Ler("d.bin"), DanoDeflate::Conteudo().substr(0, GetParam().gravados));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descompactar, DanoDeflate,
+    ::testing::Values(
+        // A block of the reserved type 3 after all the content.
+        CasoDano{"bloco_invalido", BlocosGuardados(DanoDeflate::Conteudo()) + "\x07",
+                 "EZipError: Zlib error: data error", 150000},
+        // Cut inside the second block: the stream never ends, and the CRC-32 tells.
+        CasoDano{"cortado", BlocosGuardados(DanoDeflate::Conteudo()).substr(0, 100000),
+                 "EZipError: Invalid CRC checksum while unzipping d.bin.", 100000 - 2 * 5}),
+    [](const auto& p) { return std::string(p.param.caso); });
+
+// Entries larger than one read of either kind: the CRC-32 runs on across the reads.
+TEST_F(Descompactar, EntradasGrandesConferemOCrcAtravesDasLeituras) {
+  Executar({Arquivo("guardado.bin", Aleatorio(700000, 8), 0), Arquivo("texto.txt", Texto(2000000)),
+            Arquivo("ruido.bin", Aleatorio(1500000, 9))});
+  EXPECT_EQ(Ler("guardado.bin"), Aleatorio(700000, 8));
+  EXPECT_EQ(Ler("texto.txt"), Texto(2000000));
+  EXPECT_EQ(Ler("ruido.bin"), Aleatorio(1500000, 9));
+}
+
 TEST_F(Descompactar, ArquivoCortadoOuVazioEhCorrompidoAntesDeQualquerEntrada) {
   const std::string zip = MontarZip({Arquivo("a.txt", "a"), Arquivo("b.txt", "b")});
   for (const std::string& bytes :
