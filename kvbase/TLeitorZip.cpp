@@ -42,7 +42,12 @@ EZipError Corrompido(const std::string& arquivo) {
 }
 
 #ifdef KV_CRC_CLMUL
+// CRC-32 by folding with carry-less multiplication: zlib's table method takes about as long as
+// inflating highly compressible data. Each fold constant is x^(d+32) and x^(d-32) mod P(x),
+// bit-reflected and shifted by one, for a fold distance of d bits; then x^64 mod P(x), P(x)
+// and the Barrett constant for the final reduction. The state is the inverted CRC.
 #define KV_ALVO_CLMUL __attribute__((target("pclmul,sse4.1")))
+#define KV_ALVO_CLMUL512 __attribute__((target("pclmul,sse4.1,avx512f,vpclmulqdq")))
 
 KV_ALVO_CLMUL __m128i Carregar(const unsigned char* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -54,41 +59,75 @@ KV_ALVO_CLMUL __m128i Dobrar(__m128i a, __m128i k, __m128i b) {
       _mm_xor_si128(_mm_clmulepi64_si128(a, k, 0x00), _mm_clmulepi64_si128(a, k, 0x11)), b);
 }
 
-// CRC-32 by folding with carry-less multiplication: zlib's table method takes as long as
-// inflating highly compressible data. The constants are x^n mod P(x) for the reflected
-// polynomial at the fold distances (4 x 128, 128 and 64 bits), then P(x) and the Barrett
-// constant for the final reduction. `estado` is the inverted CRC, `n` a multiple of 16, >= 64.
-KV_ALVO_CLMUL std::uint32_t CrcDobrado(std::uint32_t estado, const unsigned char* p,
-                                       std::size_t n) {
-  const __m128i k1k2 = _mm_set_epi64x(0x1c6e41596, 0x154442bd4);
-  const __m128i k3k4 = _mm_set_epi64x(0x0ccaa009e, 0x1751997d0);
-  const __m128i k5 = _mm_set_epi64x(0, 0x163cd6124);
+// The four 16-byte lanes x1..x4 of the last 64 bytes folded, then the rest of `n` (a multiple
+// of 16) folded in and reduced to 32 bits.
+KV_ALVO_CLMUL std::uint32_t Reduzir(__m128i x1, __m128i x2, __m128i x3, __m128i x4,
+                                    const unsigned char* p, std::size_t n) {
+  const __m128i k128 = _mm_set_epi64x(0x0ccaa009e, 0x1751997d0);
+  const __m128i k64 = _mm_set_epi64x(0, 0x163cd6124);
   const __m128i polinomio = _mm_set_epi64x(0x1f7011641, 0x1db710641);
   const __m128i mascara32 = _mm_setr_epi32(~0, 0, ~0, 0);
+  x1 = Dobrar(x1, k128, x2);
+  x1 = Dobrar(x1, k128, x3);
+  x1 = Dobrar(x1, k128, x4);
+  for (; n >= 16; p += 16, n -= 16) x1 = Dobrar(x1, k128, Carregar(p));
 
+  __m128i x = _mm_xor_si128(_mm_srli_si128(x1, 8), _mm_clmulepi64_si128(x1, k128, 0x10));
+  x = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x, mascara32), k64, 0x00),
+                    _mm_srli_si128(x, 4));
+  __m128i q = _mm_clmulepi64_si128(_mm_and_si128(x, mascara32), polinomio, 0x10);
+  q = _mm_clmulepi64_si128(_mm_and_si128(q, mascara32), polinomio, 0x00);
+  return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x, q), 1));
+}
+
+// Four 16-byte lanes, 64 bytes a step. `n` a multiple of 16, at least 64.
+KV_ALVO_CLMUL std::uint32_t CrcDobrado(std::uint32_t estado, const unsigned char* p,
+                                       std::size_t n) {
+  const __m128i k512 = _mm_set_epi64x(0x1c6e41596, 0x154442bd4);
   __m128i x1 = _mm_xor_si128(Carregar(p), _mm_cvtsi32_si128(static_cast<int>(estado)));
   __m128i x2 = Carregar(p + 16), x3 = Carregar(p + 32), x4 = Carregar(p + 48);
-  p += 64;
-  n -= 64;
-  for (; n >= 64; p += 64, n -= 64) {
-    x1 = Dobrar(x1, k1k2, Carregar(p));
-    x2 = Dobrar(x2, k1k2, Carregar(p + 16));
-    x3 = Dobrar(x3, k1k2, Carregar(p + 32));
-    x4 = Dobrar(x4, k1k2, Carregar(p + 48));
+  for (p += 64, n -= 64; n >= 64; p += 64, n -= 64) {
+    x1 = Dobrar(x1, k512, Carregar(p));
+    x2 = Dobrar(x2, k512, Carregar(p + 16));
+    x3 = Dobrar(x3, k512, Carregar(p + 32));
+    x4 = Dobrar(x4, k512, Carregar(p + 48));
   }
-  x1 = Dobrar(x1, k3k4, x2);
-  x1 = Dobrar(x1, k3k4, x3);
-  x1 = Dobrar(x1, k3k4, x4);
-  for (; n >= 16; p += 16, n -= 16) x1 = Dobrar(x1, k3k4, Carregar(p));
+  return Reduzir(x1, x2, x3, x4, p, n);
+}
 
-  // 128 bits to 64, then Barrett reduction to 32.
-  x2 = _mm_clmulepi64_si128(x1, k3k4, 0x10);
-  x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), x2);
-  x2 = _mm_srli_si128(x1, 4);
-  x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, mascara32), k5, 0x00), x2);
-  x2 = _mm_clmulepi64_si128(_mm_and_si128(x1, mascara32), polinomio, 0x10);
-  x2 = _mm_clmulepi64_si128(_mm_and_si128(x2, mascara32), polinomio, 0x00);
-  return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, x2), 1));
+KV_ALVO_CLMUL512 __m512i Carregar512(const unsigned char* p) {
+  return _mm512_loadu_si512(p);
+}
+
+KV_ALVO_CLMUL512 __m512i Dobrar512(__m512i a, __m512i k, __m512i b) {
+  return _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(a, k, 0x00),
+                                   _mm512_clmulepi64_epi128(a, k, 0x11), b, 0x96);
+}
+
+// Four 64-byte registers of four lanes each, 256 bytes a step. `n` a multiple of 16, at least
+// 256.
+KV_ALVO_CLMUL512 std::uint32_t CrcDobrado512(std::uint32_t estado, const unsigned char* p,
+                                             std::size_t n) {
+  const __m512i k2048 = _mm512_set_epi64(0x1322d1430, 0x11542778a, 0x1322d1430, 0x11542778a,
+                                         0x1322d1430, 0x11542778a, 0x1322d1430, 0x11542778a);
+  const __m512i k512 = _mm512_set_epi64(0x1c6e41596, 0x154442bd4, 0x1c6e41596, 0x154442bd4,
+                                        0x1c6e41596, 0x154442bd4, 0x1c6e41596, 0x154442bd4);
+  __m512i z1 = _mm512_xor_si512(Carregar512(p), _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, estado));
+  __m512i z2 = Carregar512(p + 64), z3 = Carregar512(p + 128), z4 = Carregar512(p + 192);
+  for (p += 256, n -= 256; n >= 256; p += 256, n -= 256) {
+    z1 = Dobrar512(z1, k2048, Carregar512(p));
+    z2 = Dobrar512(z2, k2048, Carregar512(p + 64));
+    z3 = Dobrar512(z3, k2048, Carregar512(p + 128));
+    z4 = Dobrar512(z4, k2048, Carregar512(p + 192));
+  }
+  z1 = Dobrar512(z1, k512, z2);
+  z1 = Dobrar512(z1, k512, z3);
+  z1 = Dobrar512(z1, k512, z4);
+  for (; n >= 64; p += 64, n -= 64) z1 = Dobrar512(z1, k512, Carregar512(p));
+  alignas(64) unsigned char faixas[64];
+  _mm512_store_si512(faixas, z1);
+  return Reduzir(Carregar(faixas), Carregar(faixas + 16), Carregar(faixas + 32),
+                 Carregar(faixas + 48), p, n);
 }
 #endif
 
@@ -341,7 +380,9 @@ std::uint32_t TLeitorZip::Crc32(std::uint32_t crc, const void* dados, std::size_
 #ifdef KV_CRC_CLMUL
   if (n >= 64 && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1")) {
     const std::size_t dobrados = n & ~std::size_t{15};
-    crc = ~CrcDobrado(~crc, p, dobrados);
+    const bool largo = dobrados >= 256 && __builtin_cpu_supports("avx512f") &&
+                       __builtin_cpu_supports("vpclmulqdq");
+    crc = ~(largo ? CrcDobrado512 : CrcDobrado)(~crc, p, dobrados);
     p += dobrados;
     n -= dobrados;
   }
