@@ -42,8 +42,7 @@ class TKVAPI {
 
   // Progress of a download: with Barra set and a declared length above 0, sets the bar to
   // recebidos / tamanhoDeclarado * 100 (extended precision, halves to even) and lets the GUI
-  // process pending events when the position changed or 10 ms have passed since it last did;
-  // otherwise does nothing.
+  // process pending events, at most every 10 ms (TRitmoEventos); otherwise does nothing.
   void ProgressoDownload(QObject* sender, std::int64_t tamanhoDeclarado, std::int64_t recebidos);
 
  private:
