@@ -428,8 +428,9 @@ bool TLeitorZip::MetodoSuportado(std::uint16_t metodo) {
 
 namespace {
 
-// Raw data is read in blocks this large; inflated data is made this far ahead of the reads.
-constexpr std::size_t kEntrada = 512 * 1024;
+// Raw data is read in blocks this large, the window's size, so that those of large entries go
+// straight from the file; inflated data is made this far ahead of the reads.
+constexpr std::size_t kEntrada = 1024 * 1024;
 constexpr std::size_t kSaida = 256 * 1024;
 
 // libzip's wording for its error codes, the same as when it inflated.
