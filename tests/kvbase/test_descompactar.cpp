@@ -1,6 +1,7 @@
 // Unpacking of ZIP archives: what lands on disk, the progress series, the refusals.
 
 #include <sys/stat.h>
+#include <zip.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -209,6 +210,25 @@ TEST_F(Descompactar, EntradaMuitoCompressivelPassaDe100) {
   Executar({Arquivo("zeros.bin", std::string(2000000, '\0'))});
   EXPECT_EQ(Serie, SerieEsperada(fs::file_size("a.zip"), {2000000}));
   EXPECT_GT(Serie[Serie.size() - 2], 1000.0);
+}
+
+// A method beyond stored and deflate that libzip reads (bzip2, when it is built with it) goes
+// through libzip and reports progress as deflate does.
+TEST_F(Descompactar, OutroMetodoQueALibzipLeIgualAoDeflate) {
+  if (!zip_compression_method_supported(ZIP_CM_BZIP2, 1)) GTEST_SKIP() << "libzip without bzip2";
+  const std::string conteudo = Texto(300000);
+  int erro = 0;
+  zip_t* z = zip_open("a.zip", ZIP_CREATE | ZIP_TRUNCATE, &erro);
+  ASSERT_NE(z, nullptr) << erro;
+  zip_source_t* fonte = zip_source_buffer(z, conteudo.data(), conteudo.size(), 0);
+  const zip_int64_t indice = zip_file_add(z, "b.txt", fonte, 0);
+  ASSERT_GE(indice, 0);
+  ASSERT_EQ(zip_set_file_compression(z, static_cast<zip_uint64_t>(indice), ZIP_CM_BZIP2, 0), 0);
+  ASSERT_EQ(zip_close(z), 0);
+
+  DescompactarZip(".\\a.zip", ".", [this](double p) { Serie.push_back(p); });
+  EXPECT_EQ(Ler("b.txt"), conteudo);
+  EXPECT_EQ(Serie, SerieEsperada(fs::file_size("a.zip"), {300000}));
 }
 
 // Through the base services object: the bar lent in Progresso moves, clamped to its range, and
