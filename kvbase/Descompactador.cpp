@@ -62,11 +62,24 @@ bool NomeSeguro(const std::string& nome) {
   return true;
 }
 
-// The existing part of the path with its links resolved must still lie below the destination.
-bool DentroDe(const fs::path& caminho, const fs::path& base) {
+// Where a write to `caminho` lands: links standing in its own place followed, however many
+// (weakly_canonical stops before a link whose target does not exist yet), the rest resolved
+// as far as it exists. Empty for a loop or a link that cannot be read.
+fs::path Resolvido(fs::path caminho) {
   std::error_code erro;
+  for (int saltos = 0; fs::is_symlink(fs::symlink_status(caminho, erro)); ++saltos) {
+    const fs::path alvo = fs::read_symlink(caminho, erro);
+    if (erro || saltos == 40) return {};
+    caminho = alvo.is_absolute() ? alvo : caminho.parent_path() / alvo;
+  }
   const fs::path real = fs::weakly_canonical(fs::absolute(caminho, erro), erro);
-  if (erro) return false;
+  return erro ? fs::path() : real;
+}
+
+// The path with its links resolved must still lie below the destination.
+bool DentroDe(const fs::path& caminho, const fs::path& base) {
+  const fs::path real = Resolvido(caminho);
+  if (real.empty()) return false;
   const fs::path relativo = real.lexically_relative(base);
   return !relativo.empty() && *relativo.begin() != "..";
 }

@@ -541,6 +541,15 @@ TEST_F(Descompactar, LigacaoParaForaEhRecusadaParaDentroEhSeguida) {
   EXPECT_EQ(Falha({Arquivo("alvo.txt", "trocado")}, ".\\dest"),
             "EZipError: Entry alvo.txt leads outside the destination folder.");
   EXPECT_EQ(Ler("fora/alvo.txt"), "original");
+
+  // A link to a file that does not exist yet, directly and through a second link.
+  fs::create_symlink(Pasta / "fora/novo.txt", "dest/pendente.txt");
+  fs::create_symlink("pendente.txt", "dest/dupla.txt");
+  for (const char* nome : {"pendente.txt", "dupla.txt"}) {
+    EXPECT_EQ(Falha({Arquivo(nome, "fora")}, ".\\dest"),
+              std::string("EZipError: Entry ") + nome + " leads outside the destination folder.");
+  }
+  EXPECT_FALSE(fs::exists("fora/novo.txt"));
 }
 
 }  // namespace
