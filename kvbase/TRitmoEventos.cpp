@@ -14,9 +14,11 @@ constexpr std::chrono::milliseconds kIntervalo{10};
 
 void TRitmoEventos::Mostrar(QProgressBar& barra, int posicao) {
   // setValue repaints at once; with updates held it only marks the bar for the next round.
-  barra.setUpdatesEnabled(false);
-  barra.setValue(posicao);
-  barra.setUpdatesEnabled(true);
+  if (barra.value() != posicao) {
+    barra.setUpdatesEnabled(false);
+    barra.setValue(posicao);
+    barra.setUpdatesEnabled(true);
+  }
   const auto agora = std::chrono::steady_clock::now();
   if (agora - FUltimo < kIntervalo) return;
   FUltimo = agora;
