@@ -1,19 +1,14 @@
 #include "TKVAPI.h"
 
-#include <QCoreApplication>
 #include <QProgressBar>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <random>
-#include <vector>
 
 #include "ConfiancaEmbutida.h"
 #include "Erros.h"
@@ -85,7 +80,7 @@ class TArquivoTemporario {
   void Abrir() {
     FSaida.open(FCaminho, std::ios::binary | std::ios::trunc);
     if (!FSaida) {
-      throw EFCreateError("Unable to create file \"" + FNome + "\": " + std::strerror(errno));
+      throw ErroCriarArquivo(FNome);
     }
   }
 
@@ -108,15 +103,13 @@ class TArquivoTemporario {
       fs::permissions(FCaminho, anterior.permissions(), erro);
     }
     fs::rename(FCaminho, FAlvo, erro);
-    if (erro) throw EFCreateError("Unable to create file \"" + FNome + "\": " + erro.message());
+    if (erro) throw ErroCriarArquivo(FNome, erro.message());
     FMovido = true;
     return FEscritos;
   }
 
  private:
-  [[noreturn]] void Falha() const {
-    throw EWriteError("Unable to write file \"" + FNome + "\": " + std::strerror(errno));
-  }
+  [[noreturn]] void Falha() const { throw ErroGravarArquivo(FNome); }
 
   std::string FNome;
   fs::path FAlvo;
@@ -129,7 +122,7 @@ class TArquivoTemporario {
 std::uint64_t TamanhoArquivo(const std::string& nome) {
   std::ifstream entrada(plataforma::CaminhoNativo(nome), std::ios::binary | std::ios::ate);
   if (!entrada) {
-    throw EFOpenError("Unable to open file \"" + nome + "\": " + std::strerror(errno));
+    throw ErroAbrirArquivo(nome);
   }
   return static_cast<std::uint64_t>(entrada.tellg());
 }

@@ -21,10 +21,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t kBloco = 16384;
 constexpr std::size_t kBlocoGuardado = 256 * 1024;
 
-std::string Motivo() {
-  return std::strerror(errno);
-}
-
 bool SistemaWindows(std::uint8_t sistema) {
   return sistema == 0 || sistema == 6 || sistema == 10 || sistema == 14;
 }
@@ -174,12 +170,12 @@ class TDescompactacao {
               const std::string& saida) {
     // Refused like Windows does, even for an administrator or root.
     if (plataforma::SomenteLeitura(caminho)) {
-      throw EFCreateError("Unable to create file \"" + saida + "\": " + std::strerror(EACCES));
+      throw ErroCriarArquivo(saida, std::strerror(EACCES));
     }
     std::ofstream arquivo;
     arquivo.rdbuf()->pubsetbuf(nullptr, 0);  // each block goes to the system as it comes
     arquivo.open(caminho, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!arquivo) throw EFCreateError("Unable to create file \"" + saida + "\": " + Motivo());
+    if (!arquivo) throw ErroCriarArquivo(saida);
 
     const bool informa = e.Metodo != 0;
     const std::uint64_t tamanho = FZip.Tamanho();

@@ -1,5 +1,7 @@
 #include "Erros.h"
 
+#include <cerrno>
+#include <cstring>
 #include <typeinfo>
 
 #include "plataforma/Plataforma.h"
@@ -24,4 +26,23 @@ std::string NomeClasseErro(const std::exception& e) {
   if (estado == 0 && nome) return nome.get();
 #endif
   return bruto;
+}
+
+namespace {
+
+std::string Frase(const char* acao, const std::string& nome, const std::string& motivo) {
+  return std::string("Unable to ") + acao + " file \"" + nome +
+         "\": " + (motivo.empty() ? std::strerror(errno) : motivo);
+}
+
+}  // namespace
+
+EFCreateError ErroCriarArquivo(const std::string& nome, const std::string& motivo) {
+  return EFCreateError(Frase("create", nome, motivo));
+}
+EFOpenError ErroAbrirArquivo(const std::string& nome, const std::string& motivo) {
+  return EFOpenError(Frase("open", nome, motivo));
+}
+EWriteError ErroGravarArquivo(const std::string& nome, const std::string& motivo) {
+  return EWriteError(Frase("write", nome, motivo));
 }

@@ -51,3 +51,9 @@ KV_CLASSE_ERRO(EKVErro, Exception);  // the system's own refusals
 
 // Class name for the log of any exception: ours by ClassName(), others by their type.
 std::string NomeClasseErro(const std::exception& e);
+
+// File errors in the platform's wording, e.g. `Unable to create file ".\gbak.exe": <motivo>`.
+// Without a reason, that of the last failed C library call (errno).
+EFCreateError ErroCriarArquivo(const std::string& nome, const std::string& motivo = {});
+EFOpenError ErroAbrirArquivo(const std::string& nome, const std::string& motivo = {});
+EWriteError ErroGravarArquivo(const std::string& nome, const std::string& motivo = {});

@@ -45,13 +45,9 @@ bool ArquivoExiste(const std::string& nome) {
   return std::filesystem::is_regular_file(plataforma::CaminhoNativo(nome), erro);
 }
 
-std::string Motivo() {
-  return std::strerror(errno);
-}
-
 std::ofstream CriarArquivo(const std::string& nome, std::ios::openmode modo = std::ios::trunc) {
   std::ofstream saida(plataforma::CaminhoNativo(nome), std::ios::binary | std::ios::out | modo);
-  if (!saida) throw EFCreateError("Unable to create file \"" + nome + "\": " + Motivo());
+  if (!saida) throw ErroCriarArquivo(nome);
   return saida;
 }
 
@@ -105,7 +101,7 @@ QString FormatoHoraLonga() {
 
 std::vector<std::string> LerLinhas(const std::string& nome) {
   std::ifstream entrada(plataforma::CaminhoNativo(nome), std::ios::binary);
-  if (!entrada) throw EFOpenError("Unable to open file \"" + nome + "\": " + Motivo());
+  if (!entrada) throw ErroAbrirArquivo(nome);
   std::stringstream conteudo;
   conteudo << entrada.rdbuf();
   const std::string texto = conteudo.str();

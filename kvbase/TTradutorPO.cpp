@@ -48,7 +48,7 @@ struct Entrada {
 TTradutorPO::TTradutorPO(const std::string& arquivo) {
   std::ifstream entrada(plataforma::CaminhoNativo(arquivo), std::ios::binary);
   if (!entrada) {
-    throw EFOpenError("Unable to open file \"" + arquivo + "\": " + std::strerror(errno));
+    throw ErroAbrirArquivo(arquivo);
   }
   Entrada atual;
   std::string* campo = nullptr;

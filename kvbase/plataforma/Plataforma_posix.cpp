@@ -174,7 +174,7 @@ TArquivoLeitura::TArquivoLeitura(const std::string& nome) {
   if (fd < 0 || fstat(fd, &info) != 0) {
     const int erro = errno;
     if (fd >= 0) close(fd);
-    throw EFOpenError("Unable to open file \"" + nome + "\": " + std::strerror(erro));
+    throw ErroAbrirArquivo(nome, std::strerror(erro));
   }
   FIdentificador = fd;
   FTamanho = static_cast<std::uint64_t>(info.st_size);

@@ -98,7 +98,7 @@ EFOpenError ErroAbertura(const std::string& nome, DWORD codigo) {
          (motivo.back() == L'\r' || motivo.back() == L'\n' || motivo.back() == L'.')) {
     motivo.pop_back();
   }
-  return EFOpenError("Unable to open file \"" + nome + "\": " + Estreito(motivo));
+  return ErroAbrirArquivo(nome, Estreito(motivo));
 }
 
 }  // namespace
