@@ -194,10 +194,13 @@ std::string LimparTexto(const std::string& texto, bool maiusculas) {
 
   for (const Substituicao& s : kSubstituicoes) SubstituirTodos(r, s.de, s.por);
 
-  if (maiusculas)
-    for (char& c : r)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return r;
+  return maiusculas ? MaiusculasAscii(std::move(r)) : r;
+}
+
+std::string MaiusculasAscii(std::string texto) {
+  for (char& c : texto)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return texto;
 }
 
 }  // namespace formato

@@ -36,4 +36,7 @@ bool ValidarCNPJCPF(const std::string& texto, bool permiteVazio);
 // single typed character in the type-ahead search of the base form.
 std::string LimparTexto(const std::string& texto, bool maiusculas);
 
+// The text with "a" to "z" turned into "A" to "Z"; no other character changes.
+std::string MaiusculasAscii(std::string texto);
+
 }  // namespace formato

@@ -51,10 +51,6 @@ std::ofstream CriarArquivo(const std::string& nome, std::ios::openmode modo = st
   return saida;
 }
 
-char MinusculaAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 // Resource name of a file: its name part with every occurrence of its extension removed,
 // without regard to letter case.
 std::string NomeRecurso(const std::string& arquivo) {
@@ -62,13 +58,10 @@ std::string NomeRecurso(const std::string& arquivo) {
   std::string nome = barra == std::string::npos ? arquivo : arquivo.substr(barra + 1);
   const auto ponto = nome.rfind('.');
   if (ponto == std::string::npos) return nome;
-  std::string extensao = nome.substr(ponto);
-  std::transform(extensao.begin(), extensao.end(), extensao.begin(), MinusculaAscii);
+  const std::string extensao = formato::MaiusculasAscii(nome.substr(ponto));
   std::string resultado;
   for (std::size_t i = 0; i < nome.size();) {
-    std::string pedaco = nome.substr(i, extensao.size());
-    std::transform(pedaco.begin(), pedaco.end(), pedaco.begin(), MinusculaAscii);
-    if (pedaco == extensao) {
+    if (formato::MaiusculasAscii(nome.substr(i, extensao.size())) == extensao) {
       i += extensao.size();
     } else {
       resultado += nome[i++];

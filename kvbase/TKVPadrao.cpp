@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "Erros.h"
+#include "FormatoDocumento.h"
 #include "TKVBase.h"
 #include "payload/TListaRecursos.h"
 
@@ -74,10 +75,6 @@ char32_t Caractere(const QKeyEvent& tecla) {
   const auto codigos = tecla.text().toUcs4();
   if (codigos.size() != 1 || codigos[0] == 127) return 0;
   return codigos[0];
-}
-
-char MaiusculaAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 bool EBotao(const QWidget* w) {
@@ -389,8 +386,8 @@ int TKVPadrao::BuscarItem(char32_t Key, const QComboBox& combo) {
   FBusca += Base().LimparTexto(QString::fromUcs4(&Key, 1).toStdString(), true);
   int achado = -1;
   for (int i = 0; i < combo.count(); ++i) {
-    std::string inicio = combo.itemText(i).toStdString().substr(0, FBusca.size());
-    std::transform(inicio.begin(), inicio.end(), inicio.begin(), MaiusculaAscii);
+    const std::string inicio =
+        formato::MaiusculasAscii(combo.itemText(i).toStdString().substr(0, FBusca.size()));
     if (inicio == FBusca) {
       achado = i;
       break;

@@ -1,20 +1,6 @@
 #include "TListaRecursos.h"
 
-#include <algorithm>
-
-namespace {
-
-char MaiusculaAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-bool IguaisSemCaixa(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return MaiusculaAscii(x) == MaiusculaAscii(y);
-         });
-}
-
-}  // namespace
+#include "FormatoDocumento.h"
 
 TListaRecursos& TListaRecursos::Instancia() {
   // Function-local so that registration from other start-up code finds it built.
@@ -23,13 +9,13 @@ TListaRecursos& TListaRecursos::Instancia() {
 }
 
 void TListaRecursos::Registrar(std::string nome, std::string tipo, std::string_view valor) {
-  std::transform(tipo.begin(), tipo.end(), tipo.begin(), MaiusculaAscii);
-  FEntradas.push_back(TRecurso{std::move(nome), std::move(tipo), valor});
+  FEntradas.push_back(TRecurso{std::move(nome), formato::MaiusculasAscii(std::move(tipo)), valor});
 }
 
 const TRecurso* TListaRecursos::Encontrar(std::string_view nome) const {
+  const std::string procurado = formato::MaiusculasAscii(std::string(nome));
   for (const auto& r : FEntradas) {
-    if (IguaisSemCaixa(r.Nome, nome)) return &r;
+    if (formato::MaiusculasAscii(r.Nome) == procurado) return &r;
   }
   return nullptr;
 }
